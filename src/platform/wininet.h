@@ -1,0 +1,46 @@
+#pragma once
+
+// The four WinINet operations the program uses. On Windows they are the system's own; elsewhere
+// they are this folder's layer over libcurl, with the same names, signatures and types.
+
+#ifdef _WIN32
+#include <windows.h>
+#include <wininet.h>
+#else
+#include <cstdint>
+
+using DWORD = uint32_t;
+using BOOL = int;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPDWORD = DWORD*;
+using DWORD_PTR = uintptr_t;
+using HINTERNET = void*;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
+constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
+constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
+
+constexpr DWORD INTERNET_OPTION_CONNECT_TIMEOUT = 2;
+constexpr DWORD INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
+
+// Opens a session: agent is the User-Agent; PRECONFIG takes the proxy from http_proxy/no_proxy.
+HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass,
+                        DWORD flags);
+// Starts a GET of url and returns once the response headers arrived; null on transport failure.
+HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headers_length,
+                           DWORD flags, DWORD_PTR context);
+// Sets *read to 0, then delivers up to to_read body bytes; *read stays 0 at the end of the data.
+BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD to_read, LPDWORD read);
+// Releases a session or a request handle.
+BOOL InternetCloseHandle(HINTERNET handle);
+// Sets a timeout (in milliseconds) on a session or a request; used by tests only.
+BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
+#endif

@@ -1,0 +1,47 @@
+#include "retrieval/fetch.h"
+
+#include <cstdio>
+
+#include "parsing/scanner.h"
+#include "platform/bounded.h"
+#include "profile_url.h"
+#include "retrieval/line_reader.h"
+
+int32_t fetch_company(int code, HINTERNET session, PeriodTable* table, CompanyName* name) {
+  char url[64];
+  char file_name[64];
+  sprintf_s(url, sizeof url, "%s%4i.html", ProfileBaseUrl, code);
+  sprintf_s(file_name, sizeof file_name, "%i.html", code);
+
+  FILE* copy = nullptr;
+  if (fopen_s(&copy, file_name, "w") != 0 || copy == nullptr) return FetchCopyFailed;
+
+  HINTERNET request = InternetOpenUrlA(session, url, nullptr, 0, 0, 0);
+  if (request == nullptr) {
+    perror("URL\x83\x49\x81\x5B\x83\x76\x83\x93\x83\x47\x83\x89\x81\x5B\n");  // URLオープンエラー\n
+    fclose(copy);
+    return FetchRequestFailed;
+  }
+
+  ResponseReader reader = start_reader(session, request);
+  ResultsScanner scanner;
+  start_scanner(&scanner, table, name);
+  Line line;
+  int32_t result = 0;
+  for (;;) {
+    if (next_line(&reader, &line) == nullptr) {
+      result = period_count(&scanner);
+      break;
+    }
+    // The copy keeps every byte of the line, NUL included; a failed write does not stop the scan.
+    fwrite(line.text, 1, line.length, copy);
+    ScanVerdict verdict = feed_line(&scanner, line.text);
+    if (verdict.stop) {
+      result = verdict.result;
+      break;
+    }
+  }
+  InternetCloseHandle(request);
+  fclose(copy);
+  return result;
+}

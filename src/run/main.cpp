@@ -1,0 +1,3 @@
+#include "run/sweep.h"
+
+int main() { return run_sweep(); }
