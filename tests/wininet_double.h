@@ -14,19 +14,19 @@ namespace wininet_double {
 
 struct Response {
   bool open_fails = false;
-  int open_errno = 0;                // errno left by a failed open
-  std::string body;                  // the bytes the reads deliver
-  std::vector<size_t> read_sizes;    // most bytes per successive read; the last one repeats
+  int open_errno = 0;              // errno left by a failed open
+  std::string body;                // the bytes the reads deliver
+  std::vector<size_t> read_sizes;  // most bytes per successive read; the last one repeats
 };
 
 struct Calls {
   int sessions_opened = 0;
   int handles_closed = 0;
-  int requests_open = 0;             // requests opened and not yet closed
+  int requests_open = 0;  // requests opened and not yet closed
   int reads = 0;
   std::string agent;
   DWORD access_type = 0xFFFFFFFF;
-  std::vector<std::string> urls;     // every InternetOpenUrlA, in order
+  std::vector<std::string> urls;  // every InternetOpenUrlA, in order
   std::vector<DWORD> flags;
 };
 

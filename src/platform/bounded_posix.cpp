@@ -1,7 +1,7 @@
-#include "platform/bounded.h"
-
 #include <cerrno>
 #include <cstdarg>
+
+#include "platform/bounded.h"
 
 int sprintf_s(char* buf, size_t size, const char* format, ...) {
   if (buf == nullptr || size == 0) return -1;
