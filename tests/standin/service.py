@@ -1,0 +1,553 @@
+#!/usr/bin/env python3
+"""Loopback stand-in for the company-profile web service, reached as an HTTP proxy.
+
+Serves DIR/<code>.html for /biz/independent/<code>.html with per-code response
+modes (framing and faults) read from a modes file. Standard library only.
+"""
+
+import argparse
+import json
+import os
+import re
+import signal
+import socket
+import struct
+import sys
+import threading
+import time
+import traceback
+
+PAGE_PATH = re.compile(r"/biz/independent/([0-9]{1,5})\.html", re.ASCII)
+MOVED_PATH = re.compile(r"/biz/independent/moved/([0-9]{1,5})\.html", re.ASCII)
+HTTP_VERSION = re.compile(r"HTTP/([0-9])\.([0-9])", re.ASCII)
+TOKEN = re.compile(r"[!#$%&'*+.^_`|~0-9A-Za-z-]+", re.ASCII)
+
+PAGE_TYPE = "text/html; charset=EUC-JP"
+NOT_FOUND_BODY = b"<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n"
+BAD_REQUEST_BODY = b"<html><head><title>400 Bad Request</title></head><body>Bad Request</body></html>\n"
+MOVED_BODY = b"<html><head><title>302 Found</title></head><body>Moved</body></html>\n"
+
+MAX_LINE = 16 * 1024
+MAX_HEADER_BYTES = 64 * 1024
+MAX_HEADER_LINES = 200
+RECV_SIZE = 64 * 1024
+LINGER_ON_CLOSE_S = 2.0
+
+REASONS = {200: "OK", 302: "Found", 400: "Bad Request", 404: "Not Found", 500: "Internal Server Error"}
+
+
+class BadRequest(Exception):
+    """The request cannot be parsed; answer 400 and close."""
+
+
+class PeerGone(Exception):
+    """The client closed or reset the connection."""
+
+
+class Request:
+    """One parsed request; `status` is 200 when the page file exists, else 404."""
+
+    def __init__(self):
+        self.method = None
+        self.target = None
+        self.version = (1, 1)
+        self.headers = {}
+        self.host = None
+        self.path = None  # origin form of the target: path and query
+        self.code = None  # int for a page or moved path, else None
+        self.moved = False
+        self.hop = 0  # value of ?hop=N on a moved path, 0 when absent
+        self.keep_alive = True
+        self.status = 404
+
+
+# ---------------------------------------------------------------------------
+# Connection and request parsing
+
+
+class Connection:
+    def __init__(self, sock, serial, service):
+        self.sock = sock
+        self.serial = serial
+        self.service = service
+        self.buf = bytearray()
+        self.eof = False
+
+    def _fill(self):
+        if self.eof:
+            return False
+        try:
+            data = self.sock.recv(RECV_SIZE)
+        except (ConnectionError, OSError):
+            data = b""
+        if not data:
+            self.eof = True
+            return False
+        self.buf += data
+        return True
+
+    def read_line(self, limit=MAX_LINE):
+        """Returns one line without its CRLF or LF; None at EOF before any byte."""
+        start = 0
+        while True:
+            i = self.buf.find(b"\n", start)
+            if i >= 0:
+                line = bytes(self.buf[:i])
+                del self.buf[: i + 1]
+                return line[:-1] if line.endswith(b"\r") else line
+            if len(self.buf) > limit:
+                raise BadRequest("line too long")
+            start = len(self.buf)
+            if not self._fill():
+                if self.buf:
+                    raise PeerGone()
+                return None
+
+    def read_exact(self, n):
+        while len(self.buf) < n:
+            if not self._fill():
+                raise PeerGone()
+        data = bytes(self.buf[:n])
+        del self.buf[:n]
+        return data
+
+    def send(self, data):
+        self.sock.sendall(data)
+
+    def close_gracefully(self):
+        """Half-closes, waits briefly for the client to close, then closes.
+
+        Closing with unread input would make the kernel send an RST that can
+        destroy the response before the client reads it.
+        """
+        try:
+            self.sock.shutdown(socket.SHUT_WR)
+            self.sock.settimeout(LINGER_ON_CLOSE_S)
+            deadline = time.monotonic() + LINGER_ON_CLOSE_S
+            while time.monotonic() < deadline and self.sock.recv(RECV_SIZE):
+                pass
+        except OSError:
+            pass
+        self.sock.close()
+
+    def close_with_reset(self):
+        try:
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError:
+            pass
+        self.sock.close()
+
+
+def split_target(target):
+    """Returns (host or None, origin-form path) of a request target."""
+    lower = target[:8].lower()
+    for scheme in ("http://", "https://"):
+        if lower.startswith(scheme):
+            rest = target[len(scheme):]
+            slash = rest.find("/")
+            if slash < 0:
+                return rest, "/"
+            return rest[:slash], rest[slash:]
+    return None, target
+
+
+def read_request(conn):
+    """Reads one request and discards its body; None when the client is done."""
+    line = conn.read_line()
+    while line == b"":  # stray CRLF between requests
+        line = conn.read_line()
+    if line is None:
+        return None
+    parts = line.decode("latin-1").split()
+    if len(parts) != 3 or not TOKEN.fullmatch(parts[0]):
+        raise BadRequest("request line")
+    version = HTTP_VERSION.fullmatch(parts[2])
+    if not version:
+        raise BadRequest("version")
+    req = Request()
+    req.method, req.target = parts[0], parts[1]
+    req.version = (int(version.group(1)), int(version.group(2)))
+
+    total = 0
+    last = None
+    while True:
+        line = conn.read_line()
+        if line is None:
+            raise PeerGone()
+        if line == b"":
+            break
+        total += len(line)
+        if total > MAX_HEADER_BYTES or len(req.headers) > MAX_HEADER_LINES:
+            raise BadRequest("headers too large")
+        text = line.decode("latin-1")
+        if text[0] in " \t" and last is not None:  # obsolete line folding
+            req.headers[last] += " " + text.strip()
+            continue
+        name, sep, value = text.partition(":")
+        if not sep or not TOKEN.fullmatch(name):
+            raise BadRequest("header line")
+        last = name.lower()
+        value = value.strip()
+        req.headers[last] = req.headers[last] + ", " + value if last in req.headers else value
+
+    discard_body(conn, req)
+
+    connection = {t.strip().lower() for t in req.headers.get("connection", "").split(",")}
+    if req.version >= (1, 1):
+        req.keep_alive = "close" not in connection
+    else:
+        req.keep_alive = "keep-alive" in connection
+
+    req.host, req.path = split_target(req.target)
+    if req.host is None:
+        req.host = req.headers.get("host")
+    path, _, query = req.path.partition("?")
+    m = PAGE_PATH.fullmatch(path)
+    if m:
+        req.code = int(m.group(1))
+    else:
+        m = MOVED_PATH.fullmatch(path)
+        if m:
+            req.code = int(m.group(1))
+            req.moved = True
+            for item in query.split("&"):
+                key, _, value = item.partition("=")
+                if key == "hop" and value.isdigit() and value.isascii():
+                    req.hop = int(value)
+    return req
+
+
+def discard_body(conn, req):
+    encoding = req.headers.get("transfer-encoding")
+    if encoding is not None:
+        if encoding.strip().lower() != "chunked":
+            raise BadRequest("transfer-encoding")
+        while True:
+            size_line = conn.read_line()
+            if size_line is None:
+                raise PeerGone()
+            try:
+                size = int(size_line.split(b";")[0].strip(), 16)
+            except ValueError:
+                raise BadRequest("chunk size")
+            if size == 0:
+                break
+            conn.read_exact(size)
+            if conn.read_line() != b"":
+                raise BadRequest("chunk end")
+        while True:  # trailers
+            line = conn.read_line()
+            if line is None:
+                raise PeerGone()
+            if line == b"":
+                return
+    length = req.headers.get("content-length")
+    if length is not None:
+        length = length.strip()
+        if not (length.isdigit() and length.isascii()):
+            raise BadRequest("content-length")
+        remaining = int(length)
+        while remaining > 0:
+            remaining -= len(conn.read_exact(min(remaining, RECV_SIZE)))
+
+
+# ---------------------------------------------------------------------------
+# Response modes: each takes (conn, req, body, arg) and returns True to keep
+# the connection open for the next request. `arg` is the raw ARG text or None.
+
+
+def int_arg(arg, default):
+    try:
+        value = int(arg)
+    except (TypeError, ValueError):
+        return default
+    return value if value > 0 else default
+
+
+def head(req, status, fields, keep_alive):
+    lines = ["HTTP/1.1 %d %s" % (status, REASONS.get(status, "Status"))]
+    lines += ["%s: %s" % f for f in fields]
+    if not keep_alive:
+        lines.append("Connection: close")
+    elif req.version < (1, 1):
+        lines.append("Connection: keep-alive")
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+
+def payload(req, body):
+    return b"" if req.method == "HEAD" else body
+
+
+def send_with_length(conn, req, status, body, content_type=PAGE_TYPE, extra=()):
+    fields = [("Content-Type", content_type), ("Content-Length", str(len(body)))]
+    fields += list(extra)
+    conn.send(head(req, status, fields, req.keep_alive) + payload(req, body))
+    return req.keep_alive
+
+
+def mode_plain(conn, req, body, arg):
+    return send_with_length(conn, req, req.status, body)
+
+
+def mode_status500(conn, req, body, arg):
+    return send_with_length(conn, req, 500, body)
+
+
+def mode_chunked(conn, req, body, arg):
+    size = int_arg(arg, 100)
+    out = [head(req, req.status, [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")], req.keep_alive)]
+    if req.method != "HEAD":
+        for i in range(0, len(body), size):
+            piece = body[i:i + size]
+            out += [b"%x\r\n" % len(piece), piece, b"\r\n"]
+        out.append(b"0\r\n\r\n")
+    conn.send(b"".join(out))
+    return req.keep_alive
+
+
+def mode_close(conn, req, body, arg):
+    conn.send(head(req, req.status, [("Content-Type", PAGE_TYPE)], False) + payload(req, body))
+    return False
+
+
+def mode_drip(conn, req, body, arg):
+    size = int_arg(arg, 64)
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
+    conn.send(head(req, req.status, fields, req.keep_alive))
+    body = payload(req, body)
+    for i in range(0, len(body), size):
+        if i:
+            time.sleep(0.002)
+        conn.send(body[i:i + size])
+    return req.keep_alive
+
+
+def mode_redirect(conn, req, body, arg):
+    """Redirect number req.hop+1 of a chain of ARG; the last one leads to the plain page."""
+    hops = int_arg(arg, 1)
+    nxt = req.hop + 1
+    location = "/biz/independent/moved/%d.html" % req.code
+    if nxt < hops:
+        location += "?hop=%d" % nxt
+    host = req.host or "127.0.0.1:%d" % conn.service.port
+    return send_with_length(conn, req, 302, MOVED_BODY, "text/html",
+                            [("Location", "http://%s%s" % (host, location))])
+
+
+def mode_reset(conn, req, body, arg):
+    conn.close_with_reset()
+    return False
+
+
+# Later fault modes (reset mid-body, short Content-Length, malformed chunked,
+# stall, one byte at a time, redirect loop, huge page or headers, garbage)
+# are added here as one function each.
+MODES = {
+    "plain": mode_plain,
+    "chunked": mode_chunked,
+    "close": mode_close,
+    "drip": mode_drip,
+    "redirect": mode_redirect,
+    "reset": mode_reset,
+    "status500": mode_status500,
+}
+
+
+# ---------------------------------------------------------------------------
+# Configuration files and log
+
+
+class ModeTable:
+    """Per-code modes from a text file, re-read whenever the file changes."""
+
+    def __init__(self, path, default):
+        self.path = path
+        self.default = (default, None)
+        self.lock = threading.Lock()
+        self.stamp = None
+        self.table = {}
+
+    def lookup(self, code):
+        if self.path is None or code is None:
+            return self.default
+        try:
+            st = os.stat(self.path)
+            stamp = (st.st_mtime_ns, st.st_size, st.st_ino)
+        except OSError:
+            stamp = None
+        with self.lock:
+            if stamp != self.stamp:
+                self.table = self._load() if stamp is not None else {}
+                self.stamp = stamp
+            return self.table.get(code, self.default)
+
+    def _load(self):
+        table = {}
+        try:
+            with open(self.path, encoding="utf-8", errors="replace") as f:
+                lines = f.readlines()
+        except OSError as e:
+            warn("cannot read modes file: %s" % e)
+            return table
+        for number, raw in enumerate(lines, 1):
+            fields = raw.split("#", 1)[0].split()
+            if not fields:
+                continue
+            if len(fields) > 3 or not fields[0].isdigit() or fields[1:2] == [] or fields[1] not in MODES:
+                warn("%s:%d: ignored line: %s" % (self.path, number, raw.strip()))
+                continue
+            table[int(fields[0])] = (fields[1], fields[2] if len(fields) == 3 else None)
+        return table
+
+
+class RequestLog:
+    def __init__(self, path):
+        self.lock = threading.Lock()
+        self.file = open(path, "a", encoding="utf-8") if path else None
+
+    def write(self, entry):
+        if self.file is None:
+            return
+        line = json.dumps(entry, ensure_ascii=True) + "\n"
+        with self.lock:
+            self.file.write(line)
+            self.file.flush()
+
+
+def warn(message):
+    sys.stderr.write("service.py: %s\n" % message)
+    sys.stderr.flush()
+
+
+# ---------------------------------------------------------------------------
+# Server
+
+
+class Service:
+    def __init__(self, args):
+        self.pages = args.pages
+        self.modes = ModeTable(args.modes, args.default_mode)
+        self.log = RequestLog(args.log)
+        self.port = None
+
+    def page(self, code):
+        """Returns (status, body) for a code: the page file, or the 404 body."""
+        if code is None:
+            return 404, NOT_FOUND_BODY
+        try:
+            with open(os.path.join(self.pages, "%d.html" % code), "rb") as f:
+                return 200, f.read()
+        except OSError:
+            return 404, NOT_FOUND_BODY
+
+    def choose_mode(self, req):
+        mode, arg = self.modes.lookup(req.code)
+        if req.moved:
+            # Only the hops of a redirect chain stay redirects; its target is plain.
+            if req.hop > 0 and mode == "redirect":
+                return mode, arg
+            return "plain", None
+        return mode, arg
+
+    def serve(self, sock, serial):
+        conn = Connection(sock, serial, self)
+        keep = False
+        try:
+            while True:
+                try:
+                    req = read_request(conn)
+                except BadRequest:
+                    conn.send(head(Request(), 400, [("Content-Type", "text/html"),
+                                                     ("Content-Length", str(len(BAD_REQUEST_BODY)))],
+                                   False) + BAD_REQUEST_BODY)
+                    break
+                if req is None:
+                    break
+                mode, arg = self.choose_mode(req)
+                self.log.write({"conn": serial, "method": req.method, "target": req.target,
+                                "path": req.path, "code": req.code, "headers": req.headers,
+                                "mode": mode})
+                req.status, body = self.page(req.code)
+                keep = MODES[mode](conn, req, body, arg)
+                if not keep:
+                    break
+        except (PeerGone, OSError):
+            keep = False
+        except Exception:
+            warn("connection %d: %s" % (serial, traceback.format_exc().rstrip()))
+        if sock.fileno() >= 0:
+            conn.close_gracefully()
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description="Loopback stand-in for the company-profile web service.")
+    p.add_argument("--pages", required=True, metavar="DIR", help="directory of NNNN.html pages")
+    p.add_argument("--modes", metavar="FILE", help="lines 'NNNN MODE [ARG]'; re-read when it changes")
+    p.add_argument("--log", metavar="FILE", help="append one JSON object per request")
+    p.add_argument("--port", type=int, default=0, metavar="N", help="port on 127.0.0.1 (0: ephemeral)")
+    p.add_argument("--default-mode", default="plain", choices=sorted(MODES), metavar="MODE",
+                   help="mode of codes not in the modes file (%s)" % ", ".join(sorted(MODES)))
+    p.add_argument("--exit-on-stdin-eof", action="store_true", help="exit when stdin reaches EOF")
+    return p.parse_args(argv)
+
+
+def main(argv):
+    args = parse_args(argv)
+    service = Service(args)
+    stop = threading.Event()
+
+    def on_signal(signum, frame):
+        stop.set()
+
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGINT, on_signal)
+
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    try:
+        listener.bind(("127.0.0.1", args.port))
+    except OSError as e:
+        warn("cannot bind 127.0.0.1:%d: %s" % (args.port, e))
+        return 1
+    listener.listen(128)
+    listener.settimeout(0.1)  # lets the loop see `stop` promptly
+    service.port = listener.getsockname()[1]
+    print(service.port, flush=True)
+
+    if args.exit_on_stdin_eof:
+        def watch_stdin():
+            try:
+                while sys.stdin.buffer.read1(4096):
+                    pass
+            except (OSError, ValueError):
+                pass
+            stop.set()
+
+        threading.Thread(target=watch_stdin, daemon=True).start()
+
+    serial = 0
+    while not stop.is_set():
+        try:
+            sock, _ = listener.accept()
+        except socket.timeout:
+            continue
+        except OSError as e:  # e.g. out of descriptors: back off, keep serving
+            warn("accept: %s" % e)
+            time.sleep(0.05)
+            continue
+        sock.settimeout(None)
+        sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        serial += 1
+        threading.Thread(target=service.serve, args=(sock, serial), daemon=True).start()
+
+    listener.close()
+    # Hold the log lock so that no line is cut short, then leave without
+    # waiting for connection threads.
+    service.log.lock.acquire()
+    sys.stdout.flush()
+    sys.stderr.flush()
+    os._exit(0)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
