@@ -5,13 +5,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 class TempWorkingDir {
  public:
   TempWorkingDir() : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kessan-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = std::filesystem::temp_directory_path() / ("kessan-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(path_)) break;
+    }
     std::filesystem::current_path(path_);
   }
   ~TempWorkingDir() {

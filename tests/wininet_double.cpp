@@ -46,7 +46,7 @@ const Calls& calls() { return state().calls; }
 
 using namespace wininet_double;
 
-HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) {
+HINTERNET WINAPI InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) {
   State& s = state();
   s.calls.agent = agent ? agent : "";
   s.calls.access_type = access_type;
@@ -58,7 +58,7 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) 
   return &session_marker;
 }
 
-HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, DWORD flags, DWORD_PTR) {
+HINTERNET WINAPI InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, DWORD flags, DWORD_PTR) {
   State& s = state();
   s.calls.urls.push_back(url);
   s.calls.flags.push_back(flags);
@@ -74,7 +74,7 @@ HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, DWORD f
   return s.requests.back().get();
 }
 
-BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD to_read, LPDWORD read) {
+BOOL WINAPI InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD to_read, LPDWORD read) {
   *read = 0;
   State& s = state();
   ++s.calls.reads;
@@ -93,7 +93,7 @@ BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD to_read, LPDWORD re
   return TRUE;
 }
 
-BOOL InternetCloseHandle(HINTERNET handle) {
+BOOL WINAPI InternetCloseHandle(HINTERNET handle) {
   State& s = state();
   ++s.calls.handles_closed;
   auto it = std::find_if(s.requests.begin(), s.requests.end(),
@@ -105,4 +105,4 @@ BOOL InternetCloseHandle(HINTERNET handle) {
   return TRUE;
 }
 
-BOOL InternetSetOptionA(HINTERNET, DWORD, LPVOID, DWORD) { return TRUE; }
+BOOL WINAPI InternetSetOptionA(HINTERNET, DWORD, LPVOID, DWORD) { return TRUE; }

@@ -17,6 +17,8 @@ using LPDWORD = DWORD*;
 using DWORD_PTR = uintptr_t;
 using HINTERNET = void*;
 
+#define WINAPI
+
 #ifndef TRUE
 #define TRUE 1
 #endif
@@ -31,6 +33,7 @@ constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
 constexpr DWORD INTERNET_OPTION_CONNECT_TIMEOUT = 2;
 constexpr DWORD INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 
+extern "C" {
 // Opens a session: agent is the User-Agent; PRECONFIG takes the proxy from http_proxy/no_proxy.
 HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass,
                         DWORD flags);
@@ -43,4 +46,5 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD to_read, LPDWORD r
 BOOL InternetCloseHandle(HINTERNET handle);
 // Sets a timeout (in milliseconds) on a session or a request; used by tests only.
 BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
+}
 #endif

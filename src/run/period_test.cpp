@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,13 +10,12 @@
 namespace {
 
 std::string report(const PeriodTable& table, int n) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* stream = open_memstream(&text, &size);
+  FILE* stream = tmpfile();
   write_report(stream, &table, n);
+  std::string out;
+  rewind(stream);
+  for (int c; (c = fgetc(stream)) != EOF;) out += static_cast<char>(c);
   fclose(stream);
-  std::string out(text, size);
-  free(text);
   return out;
 }
 

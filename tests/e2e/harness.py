@@ -1,0 +1,107 @@
+"""Runs the tool against the stand-in service in a fresh working folder."""
+
+import http.client
+import json
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+
+TESTS = pathlib.Path(__file__).resolve().parent.parent
+SERVICE = TESTS / "standin" / "service.py"
+FIRST_CODE, LAST_CODE = 1300, 9999
+SWEEP_SECONDS = 600
+
+
+class StandIn:
+    """The stand-in service on loopback, serving the pages of one folder."""
+
+    def __init__(self, pages, modes=None):
+        self.dir = tempfile.TemporaryDirectory(prefix="kessan-standin-")
+        self.log_path = pathlib.Path(self.dir.name) / "requests.log"
+        command = [sys.executable, str(SERVICE), "--pages", str(pages), "--port", "0",
+                   "--log", str(self.log_path), "--exit-on-stdin-eof"]
+        if modes is not None:
+            modes_path = pathlib.Path(self.dir.name) / "modes"
+            modes_path.write_text("".join(f"{code} {mode}\n" for code, mode in modes.items()))
+            command += ["--modes", str(modes_path)]
+        self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.port = int(self.process.stdout.readline())
+
+    def requests(self):
+        if not self.log_path.exists():
+            return []
+        return [json.loads(line) for line in self.log_path.read_text().splitlines() if line]
+
+    def get(self, url):
+        """The body the service answers for url, fetched directly through it as a proxy."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            connection.request("GET", url)
+            return connection.getresponse().read()
+        finally:
+            connection.close()
+
+    def close(self):
+        self.process.stdin.close()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+        self.dir.cleanup()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+class Run:
+    """One sweep of the tool: its exit code, its output and the folder of local copies."""
+
+    def __init__(self, command, service, extra_env=None):
+        self.dir = tempfile.TemporaryDirectory(prefix="kessan-run-")
+        self.path = pathlib.Path(self.dir.name)
+        env = dict(os.environ)
+        for name in ("HTTP_PROXY", "http_proxy", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"):
+            env.pop(name, None)
+        env["http_proxy"] = f"http://127.0.0.1:{service.port}"
+        env.update(extra_env or {})
+        done = subprocess.run(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=SWEEP_SECONDS)
+        self.returncode = done.returncode
+        self.stdout = done.stdout
+        self.stderr = done.stderr
+
+    def copy(self, code):
+        return (self.path / f"{code}.html").read_bytes()
+
+    def copies(self):
+        return sorted(p.name for p in self.path.iterdir())
+
+    def close(self):
+        self.dir.cleanup()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def tool_command():
+    """The command that runs the tool under test, from KESSAN_COMMAND (split on spaces)."""
+    return os.environ["KESSAN_COMMAND"].split()
+
+
+def base_url():
+    """The service base URL the tool was built with."""
+    return os.environ["KESSAN_BASE_URL"]
+
+
+def without_line_ends(data):
+    return data.replace(b"\r", b"").replace(b"\n", b"")

@@ -1,0 +1,54 @@
+"""The whole sweep through the stand-in service: requests, local copies, output."""
+
+import tempfile
+import unittest
+
+import harness
+
+
+class EmptySweep(unittest.TestCase):
+    """No page has figures: every code is requested once and copied, nothing is printed."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
+        cls.service = harness.StandIn(cls.pages.name)
+        cls.run = harness.Run(harness.tool_command(), cls.service)
+        cls.requests = cls.service.requests()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.run.close()
+        cls.service.close()
+        cls.pages.cleanup()
+
+    def test_exits_zero_and_prints_nothing(self):
+        self.assertEqual(self.run.returncode, 0)
+        self.assertEqual(self.run.stdout, b"")
+        self.assertEqual(self.run.stderr, b"")
+
+    def test_one_get_per_code_in_order(self):
+        codes = [r["code"] for r in self.requests]
+        self.assertEqual(codes, list(range(harness.FIRST_CODE, harness.LAST_CODE + 1)))
+        self.assertTrue(all(r["method"] == "GET" for r in self.requests))
+        first = self.requests[0]
+        self.assertEqual(first["target"], harness.base_url() + "1300.html")
+        self.assertEqual(first["headers"].get("user-agent"), "qnv408")
+        self.assertEqual(first["headers"].get("host"), harness.base_url().split("/")[2])
+        self.assertEqual(first["headers"].get("accept"), "*/*")
+        self.assertNotIn("accept-encoding", first["headers"])
+
+    def test_one_connection_for_the_whole_sweep(self):
+        self.assertEqual({r["conn"] for r in self.requests}, {1})
+
+    def test_one_local_copy_per_code(self):
+        expected = sorted(f"{c}.html" for c in range(harness.FIRST_CODE, harness.LAST_CODE + 1))
+        self.assertEqual(self.run.copies(), expected)
+        not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1300.html"))
+        self.assertGreater(len(not_found), 0)
+        for code in (1300, 5000, 9999):
+            self.assertEqual(self.run.copy(code), not_found)
+
+
+if __name__ == "__main__":
+    unittest.main()
