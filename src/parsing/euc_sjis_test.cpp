@@ -1,0 +1,166 @@
+#include "parsing/euc_sjis.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct ConversionCase {
+  const char* label;
+  std::string euc;
+  std::string sjis;
+};
+
+class EucToSjis : public testing::TestWithParam<ConversionCase> {};
+
+TEST_P(EucToSjis, ConvertsPairByPairAndByteByByte) {
+  const ConversionCase& c = GetParam();
+  char out[64];
+  memset(out, 'X', sizeof out);
+  euc_to_sjis(c.euc.c_str(), out);
+  EXPECT_EQ(std::string(out), c.sjis);
+}
+
+TEST_P(EucToSjis, BoundedFormWithRoomToSpareGivesTheSameText) {
+  const ConversionCase& c = GetParam();
+  char out[64];
+  memset(out, 'X', sizeof out);
+  EXPECT_EQ(euc_to_sjis_bounded(c.euc.c_str(), out, sizeof out), c.sjis.size());
+  EXPECT_EQ(std::string(out), c.sjis);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EucToSjis,
+    testing::Values(ConversionCase{"empty", "", ""},
+                    ConversionCase{"ascii", "<TD> 1,000 </TD>", "<TD> 1,000 </TD>"},
+                    ConversionCase{"kettei", "\xB7\xE8", "\x8C\x88"},                       // 決
+                    ConversionCase{"nen", "\xC7\xAF", "\x94\x4E"},                          // 年
+                    ConversionCase{"tsuki", "\xB7\xEE", "\x8C\x8E"},                        // 月
+                    ConversionCase{"hi", "\xC6\xFC", "\x93\xFA"},                           // 日
+                    ConversionCase{"parentheses", "\xA1\xCA\xA1\xCB", "\x81\x69\x81\x6A"},  // （）
+                    ConversionCase{"hyaku_man_sen", "\xC9\xB4\xCB\xFC\xC0\xE9",
+                                   "\x95\x53\x96\x9C\x90\xE7"},  // 百万千
+                    ConversionCase{"triangles", "\xA2\xA4\xA2\xA5", "\x81\xA2\x81\xA3"},  // △▲
+                    // 0x7F is skipped in the second byte: row 0x31 cell 0x60 gives 80, not 7F.
+                    ConversionCase{"skips_7f", "\xB1\xE0", "\x89\x80"},
+                    ConversionCase{"first_row_beyond_9f", "\xDF\xA1", "\xE0\x40"},
+                    ConversionCase{"last_row", "\xFE\xFE", "\xEF\xFC"},
+                    // Rows below 0x21 halve toward minus infinity: row 0x20 gives 80, not 81.
+                    ConversionCase{"row_below_21_rounds_down", "\xA0\xA1", "\x80\x9F"},
+                    ConversionCase{"row_zero", "\x80\x80", "\x70\x7D"},
+                    // 2003年3月期 mixed with ASCII.
+                    ConversionCase{"mixed",
+                                   "2003\xC7\xAF"
+                                   "3\xB7\xEE\xB4\xFC",
+                                   "2003\x94\x4E"
+                                   "3\x8C\x8E\x8A\xFA"},
+                    // A lead byte takes the ASCII byte after it as its second byte.
+                    ConversionCase{"lead_before_ascii", "\xA4\x41", "\x82\xBF"},
+                    ConversionCase{"lead_before_ascii_then_ascii",
+                                   "\xA4\x41"
+                                   "B",
+                                   "\x82\xBF"
+                                   "B"},
+                    // Half-width katakana and JIS X 0212 get no special case.
+                    ConversionCase{"single_shift_8e", "\x8E\xB1", "\x77\xAF"},
+                    ConversionCase{"single_shift_8f", "\x8F\xB0\xB1\xC7", "\x78\x4F\x89\x66"},
+                    // A lead byte with no second byte writes nothing.
+                    ConversionCase{"lone_lead_alone", "\xB7", ""},
+                    ConversionCase{"lone_lead_after_text", "AB\xB7\xE8\xC7", "AB\x8C\x88"},
+                    ConversionCase{"8f_third_byte_alone", "\x8F\xB0\xB1", "\x78\x4F"}),
+    [](const testing::TestParamInfo<ConversionCase>& info) { return info.param.label; });
+
+TEST(EucToSjisTerminator, NeverReadsOrWritesPastTheTerminator) {
+  // The lone lead byte sits just before the terminator; the bytes after it must stay unread.
+  const char source[] = {'A', '\xB7', '\0', '\xE8', 'Z', '\0'};
+  char out[8];
+  memset(out, 'X', sizeof out);
+  euc_to_sjis(source, out);
+  EXPECT_STREQ(out, "A");
+  EXPECT_EQ(out[2], 'X');
+}
+
+struct BoundedCase {
+  const char* label;
+  std::string euc;
+  size_t capacity;
+  std::string sjis;
+};
+
+class EucToSjisBounded : public testing::TestWithParam<BoundedCase> {};
+
+TEST_P(EucToSjisBounded, StopsBeforeTheFirstUnitThatDoesNotFit) {
+  const BoundedCase& c = GetParam();
+  char out[16];
+  memset(out, 'X', sizeof out);
+  ASSERT_LE(c.capacity, sizeof out);
+  EXPECT_EQ(euc_to_sjis_bounded(c.euc.c_str(), out, c.capacity), c.sjis.size());
+  EXPECT_EQ(std::string(out), c.sjis);
+  for (size_t i = c.capacity; i < sizeof out; ++i) EXPECT_EQ(out[i], 'X') << "byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EucToSjisBounded,
+    testing::Values(
+        BoundedCase{"capacity_one_is_only_the_terminator", "AB", 1, ""},
+        BoundedCase{"ascii_cut", "ABCDEF", 4, "ABC"}, BoundedCase{"ascii_exact", "ABC", 4, "ABC"},
+        // AB決: the pair needs two bytes and only one is left.
+        BoundedCase{"pair_not_split",
+                    "AB\xB7\xE8"
+                    "C",
+                    4, "AB"},
+        BoundedCase{"pair_just_fits",
+                    "AB\xB7\xE8"
+                    "C",
+                    5, "AB\x8C\x88"},
+        // The stop is final: the ASCII byte after the pair that did not fit is not taken.
+        BoundedCase{"no_resume_after_stop",
+                    "A\xB7\xE8"
+                    "B",
+                    3, "A"},
+        // 8E B1 converts to 77 AF: a pair even though its first output byte is below 0x80.
+        BoundedCase{"katakana_pair_not_split", "\x8E\xB1\x8E\xB1", 4, "\x77\xAF"},
+        BoundedCase{"katakana_pair_fits", "\x8E\xB1\x8E\xB1", 5, "\x77\xAF\x77\xAF"}),
+    [](const testing::TestParamInfo<BoundedCase>& info) { return info.param.label; });
+
+TEST(EucToSjisBoundedLength, ConvertsOnlyTheGivenBytes) {
+  // 決年<BR>: only the text before "<" is converted.
+  const char source[] = "\xB7\xE8\xC7\xAF<BR>";
+  char out[16];
+  EXPECT_EQ(euc_to_sjis_bounded(source, 4, out, sizeof out), 4u);
+  EXPECT_STREQ(out, "\x8C\x88\x94\x4E");
+}
+
+TEST(EucToSjisBoundedLength, PairCutByTheLengthIsALoneLeadByte) {
+  // 決 then the lead byte of 年, whose second byte lies beyond the given length.
+  const char source[] = "\xB7\xE8\xC7\xAF";
+  char out[16];
+  EXPECT_EQ(euc_to_sjis_bounded(source, 3, out, sizeof out), 2u);
+  EXPECT_STREQ(out, "\x8C\x88");
+}
+
+TEST(EucToSjisBoundedLength, TerminatorBeforeTheLengthEndsTheText) {
+  char out[16];
+  EXPECT_EQ(euc_to_sjis_bounded("AB", 10, out, sizeof out), 2u);
+  EXPECT_STREQ(out, "AB");
+}
+
+TEST(EucToSjisBoundedLength, NeverExceedsCapacityForALongLine) {
+  // 200 bytes of 決 into the 64-byte cell buffer: 31 pairs, 62 bytes.
+  std::string source;
+  for (int i = 0; i < 100; ++i) source += "\xB7\xE8";
+  char out[80];
+  memset(out, 'X', sizeof out);
+  EXPECT_EQ(euc_to_sjis_bounded(source.c_str(), source.size(), out, 64), 62u);
+  EXPECT_EQ(out[62], '\0');
+  EXPECT_EQ(out[63], 'X');
+  // With one ASCII byte first, 63 bytes fit.
+  source = "A" + source;
+  EXPECT_EQ(euc_to_sjis_bounded(source.c_str(), source.size(), out, 64), 63u);
+  EXPECT_EQ(out[63], '\0');
+  EXPECT_EQ(out[64], 'X');
+}
+
+}  // namespace
