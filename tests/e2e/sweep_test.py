@@ -13,19 +13,19 @@ class EmptySweep(unittest.TestCase):
     def setUpClass(cls):
         cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
         cls.service = harness.StandIn(cls.pages.name)
-        cls.run = harness.Run(harness.tool_command(), cls.service)
+        cls.sweep = harness.Run(harness.tool_command(), cls.service)
         cls.requests = cls.service.requests()
 
     @classmethod
     def tearDownClass(cls):
-        cls.run.close()
+        cls.sweep.close()
         cls.service.close()
         cls.pages.cleanup()
 
     def test_exits_zero_and_prints_nothing(self):
-        self.assertEqual(self.run.returncode, 0)
-        self.assertEqual(self.run.stdout, b"")
-        self.assertEqual(self.run.stderr, b"")
+        self.assertEqual(self.sweep.returncode, 0)
+        self.assertEqual(self.sweep.stdout, b"")
+        self.assertEqual(self.sweep.stderr, b"")
 
     def test_one_get_per_code_in_order(self):
         codes = [r["code"] for r in self.requests]
@@ -43,11 +43,11 @@ class EmptySweep(unittest.TestCase):
 
     def test_one_local_copy_per_code(self):
         expected = sorted(f"{c}.html" for c in range(harness.FIRST_CODE, harness.LAST_CODE + 1))
-        self.assertEqual(self.run.copies(), expected)
+        self.assertEqual(self.sweep.copies(), expected)
         not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1300.html"))
         self.assertGreater(len(not_found), 0)
         for code in (1300, 5000, 9999):
-            self.assertEqual(self.run.copy(code), not_found)
+            self.assertEqual(self.sweep.copy(code), not_found)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,80 @@
+"""A sweep over pages in the results layout: output and local copies, byte for byte."""
+
+import tempfile
+import unittest
+
+import cases
+import harness
+
+
+def expected_copy(page, stop_line):
+    """The page without CR and LF, up to the end of the first line holding stop_line."""
+    if stop_line is not None:
+        start = page.index(stop_line)
+        ends = [i for i in (page.find(b"\r", start), page.find(b"\n", start)) if i >= 0]
+        page = page[:min(ends)] if ends else page
+    return harness.without_line_ends(page)
+
+
+class ResultsSweep(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
+        for code, page in cases.PAGES.items():
+            with open(f"{cls.pages.name}/{code}.html", "wb") as f:
+                f.write(page)
+        cls.service = harness.StandIn(cls.pages.name, cases.MODES)
+        cls.sweep = harness.Run(harness.tool_command(), cls.service)
+        cls.requests = cls.service.requests()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sweep.close()
+        cls.service.close()
+        cls.pages.cleanup()
+
+    def test_exit_code(self):
+        self.assertEqual(self.sweep.returncode, 0)
+
+    def test_standard_output(self):
+        self.assert_lines_equal(self.sweep.stdout, cases.EXPECTED_STDOUT)
+
+    def test_standard_error(self):
+        self.assert_lines_equal(self.sweep.stderr, cases.EXPECTED_STDERR)
+
+    def test_local_copies_of_results_pages(self):
+        for code, page in cases.PAGES.items():
+            with self.subTest(code=code):
+                if code in cases.STOP_LINE and cases.STOP_LINE[code] is None:
+                    self.assertEqual(self.sweep.copy(code), b"")
+                else:
+                    self.assertEqual(self.sweep.copy(code),
+                                     expected_copy(page, cases.STOP_LINE.get(code)))
+
+    def test_local_copies_of_missing_pages(self):
+        not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1311.html"))
+        for code in (1300, 1311, 1321, 5000, 9999):
+            self.assertEqual(self.sweep.copy(code), not_found, code)
+        self.assertEqual(len(self.sweep.copies()), harness.LAST_CODE - harness.FIRST_CODE + 1)
+
+    def test_one_request_per_code_and_few_connections(self):
+        codes = [r["code"] for r in self.requests if "/moved/" not in r["path"]]
+        # A connection reset on a reused connection may be retried once on a fresh one.
+        retried = codes.count(1314) - 1
+        self.assertIn(retried, (0, 1))
+        if retried:
+            codes.remove(1314)
+        self.assertEqual(codes, list(range(harness.FIRST_CODE, harness.LAST_CODE + 1)))
+        # Only the resets drop a connection; every other response keeps it alive.
+        self.assertLessEqual(len({r["conn"] for r in self.requests}), 2 + retried)
+
+    def assert_lines_equal(self, actual, expected):
+        # Compare line by line first, for a readable failure, then byte for byte.
+        self.assertEqual(actual.decode("shift_jis", "replace").splitlines(),
+                         expected.decode("shift_jis", "replace").splitlines())
+        self.assertEqual(actual, expected)
+
+
+if __name__ == "__main__":
+    unittest.main()
