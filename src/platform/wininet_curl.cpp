@@ -1,7 +1,584 @@
-// The WinINet operations over libcurl: being written.
+// The WinINet operations over libcurl. A session is one curl multi handle, whose connection
+// cache and name cache outlive its requests, so one connection serves the requests of a
+// session in turn. A request is one easy handle in that multi handle; its body streams through a
+// bounded buffer: the write callback pauses the transfer when the buffer is full and a read
+// resumes it when the buffer is empty. Both are reused from one request to the next.
+
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "platform/wininet.h"
-HINTERNET InternetOpenA(LPCSTR, DWORD, LPCSTR, LPCSTR, DWORD) { return nullptr; }
-HINTERNET InternetOpenUrlA(HINTERNET, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) { return nullptr; }
-BOOL InternetReadFile(HINTERNET, LPVOID, DWORD, LPDWORD read) { *read = 0; return FALSE; }
-BOOL InternetCloseHandle(HINTERNET) { return TRUE; }
-BOOL InternetSetOptionA(HINTERNET, DWORD, LPVOID, DWORD) { return FALSE; }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum class Tag : uint32_t { Session = 0x4b534553, Request = 0x4b524551, Free = 0x4b465245 };
+
+constexpr DWORD DefaultTimeoutMs = 60000;
+constexpr DWORD NoTimeout = 0xFFFFFFFF;
+constexpr long MaxRedirects = 5;
+constexpr size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
+constexpr size_t DrainBudget = 256 * 1024;  // body bytes worth reading to keep a connection
+constexpr int IdleWaitMs = 1000;            // longest wait before curl's own timers are checked
+
+struct Handle {
+  Tag tag;
+};
+
+struct Session;
+
+struct Request : Handle {
+  Session* session = nullptr;  // null once the session is closed
+  CURL* easy = nullptr;
+  curl_slist* extra_headers = nullptr;
+  std::unique_ptr<char[]> buffer;
+  size_t capacity = 0;
+  size_t pos = 0;  // next unread byte in buffer
+  size_t len = 0;  // bytes held in buffer
+  bool in_multi = false;
+  bool paused = false;         // the write callback refused a chunk; curl holds it
+  bool done = false;           // the transfer ended, see result
+  bool final_headers = false;  // the headers of the response that is delivered have arrived
+  bool connected = false;      // a connection is set up; the receive timeout applies
+  bool activity = false;       // something arrived since the wait loop last looked
+  bool discard = false;        // closing: body bytes are thrown away
+  size_t discarded = 0;
+  long status = 0;        // status of the response whose headers are arriving
+  bool location = false;  // that response has a Location header
+  CURLcode result = CURLE_OK;
+  int error = 0;  // errno for a failed transfer
+  DWORD receive_ms = DefaultTimeoutMs;
+
+  Request() : Handle{Tag::Request} {}
+  Request(const Request&) = delete;
+  Request& operator=(const Request&) = delete;
+  ~Request() {
+    if (easy != nullptr) curl_easy_cleanup(easy);
+    curl_slist_free_all(extra_headers);
+  }
+};
+
+struct Session : Handle {
+  CURLM* multi = nullptr;
+  std::string agent;
+  bool has_agent = false;
+  DWORD access_type = INTERNET_OPEN_TYPE_PRECONFIG;
+  std::string proxy;     // curl form, for INTERNET_OPEN_TYPE_PROXY
+  std::string no_proxy;  // curl form, for INTERNET_OPEN_TYPE_PROXY
+  DWORD connect_ms = DefaultTimeoutMs;
+  DWORD receive_ms = DefaultTimeoutMs;
+  std::vector<Request*> open;      // requests not yet closed
+  std::unique_ptr<Request> spare;  // a closed request kept for the next one
+
+  Session() : Handle{Tag::Session} {}
+};
+
+Session* as_session(HINTERNET h) {
+  auto* handle = static_cast<Handle*>(h);
+  return handle != nullptr && handle->tag == Tag::Session ? static_cast<Session*>(handle) : nullptr;
+}
+
+Request* as_request(HINTERNET h) {
+  auto* handle = static_cast<Handle*>(h);
+  return handle != nullptr && handle->tag == Tag::Request ? static_cast<Request*>(handle) : nullptr;
+}
+
+bool global_init() {
+  static std::once_flag once;
+  static bool ok = false;
+  std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  return ok;
+}
+
+int errno_for(CURL* easy, CURLcode code) {
+  long os_errno = 0;
+  if (easy != nullptr) curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return EHOSTUNREACH;
+    case CURLE_COULDNT_CONNECT:
+      return os_errno != 0 ? static_cast<int>(os_errno) : ECONNREFUSED;
+    case CURLE_OPERATION_TIMEDOUT:
+      return ETIMEDOUT;
+    case CURLE_GOT_NOTHING:
+      return ECONNRESET;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      if (os_errno == 0) return code == CURLE_SEND_ERROR ? ECONNRESET : EIO;
+      return os_errno == EPIPE ? ECONNRESET : static_cast<int>(os_errno);
+    case CURLE_TOO_MANY_REDIRECTS:
+      return ELOOP;
+    case CURLE_OUT_OF_MEMORY:
+      return ENOMEM;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return EINVAL;
+    default:
+      return EIO;
+  }
+}
+
+long curl_timeout_ms(DWORD ms) {
+  // curl has no unlimited connect timeout: 0 selects its default.
+  return ms == NoTimeout ? 0L : static_cast<long>(std::min<DWORD>(ms, 0x7FFFFFFF));
+}
+
+// --- callbacks -------------------------------------------------------------------------------
+
+size_t on_header(char* data, size_t size, size_t count, void* user) {
+  auto* r = static_cast<Request*>(user);
+  size_t length = size * count;
+  r->activity = true;
+  if (r->final_headers) return length;  // trailers of a chunked body
+  if (length >= 5 && memcmp(data, "HTTP/", 5) == 0) {
+    size_t i = 5;
+    while (i < length && data[i] != ' ') ++i;
+    while (i < length && data[i] == ' ') ++i;
+    long status = 0;
+    for (int digits = 0; i < length && digits < 3 && data[i] >= '0' && data[i] <= '9'; ++digits)
+      status = status * 10 + (data[i++] - '0');
+    r->status = status;
+    r->location = false;
+  } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0) {
+    for (size_t i = 9; i < length; ++i)
+      if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r' && data[i] != '\n') {
+        r->location = true;
+        break;
+      }
+  } else if (length > 0 && (data[0] == '\r' || data[0] == '\n')) {
+    // End of one response's headers. Interim (1xx) responses and redirects that curl follows
+    // are not the response the caller gets.
+    bool redirect = r->status / 100 == 3 && r->location;
+    if (r->status >= 200 && !redirect) r->final_headers = true;
+  }
+  return length;
+}
+
+size_t on_body(char* data, size_t size, size_t count, void* user) {
+  auto* r = static_cast<Request*>(user);
+  size_t length = size * count;
+  r->activity = true;
+  r->final_headers = true;
+  if (r->discard) {
+    r->discarded += length;
+    return length;
+  }
+  if (r->pos == r->len) r->pos = r->len = 0;
+  if (r->capacity - r->len < length && r->pos > 0) {
+    memmove(r->buffer.get(), r->buffer.get() + r->pos, r->len - r->pos);
+    r->len -= r->pos;
+    r->pos = 0;
+  }
+  if (r->capacity - r->len < length) {
+    if (r->len != 0) {
+      r->paused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    // Larger than the whole buffer (curl does not deliver such pieces of a plain body).
+    r->buffer = std::make_unique<char[]>(length);
+    r->capacity = length;
+  }
+  memcpy(r->buffer.get() + r->len, data, length);
+  r->len += length;
+  return length;
+}
+
+int on_connected(void* user, char*, char*, int, int) {
+  auto* r = static_cast<Request*>(user);
+  r->connected = true;
+  r->activity = true;
+  return CURL_PREREQFUNC_OK;
+}
+
+// --- transfers -------------------------------------------------------------------------------
+
+void fail(Request* r, CURLcode code, int error) {
+  r->done = true;
+  r->result = code;
+  r->error = error;
+}
+
+// Records the end of every finished transfer of the session.
+void collect_done(Session* s) {
+  int left = 0;
+  while (CURLMsg* message = curl_multi_info_read(s->multi, &left)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    Request* r = nullptr;
+    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&r));
+    if (r == nullptr || r->done) continue;
+    CURLcode code = message->data.result;
+    fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
+  }
+}
+
+// Ends a transfer that curl is still running.
+void abort_transfer(Request* r, CURLcode code, int error) {
+  if (r->in_multi) {
+    curl_multi_remove_handle(r->session->multi, r->easy);
+    r->in_multi = false;
+  }
+  r->paused = false;
+  fail(r, code, error);
+}
+
+enum class Want { Headers, Data };
+
+// Runs the session's transfers until r has what is wanted, has ended, or has been silent for
+// its receive timeout after its connection was set up (before that, curl's connect timeout
+// rules).
+void run_until(Request* r, Want want) {
+  Session* s = r->session;
+  Clock::time_point last = Clock::now();
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(s->multi, &running) != CURLM_OK) {
+      abort_transfer(r, CURLE_FAILED_INIT, EIO);
+      return;
+    }
+    collect_done(s);
+    if (r->done || r->pos < r->len || (want == Want::Headers && r->final_headers)) return;
+    Clock::time_point now = Clock::now();
+    if (r->activity) {
+      r->activity = false;
+      last = now;
+    }
+    int wait_ms = IdleWaitMs;
+    if (r->connected && r->receive_ms != NoTimeout && r->receive_ms != 0) {
+      auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
+      if (idle >= static_cast<long long>(r->receive_ms)) {
+        abort_transfer(r, CURLE_OPERATION_TIMEDOUT, ETIMEDOUT);
+        return;
+      }
+      wait_ms = static_cast<int>(std::min<long long>(wait_ms, r->receive_ms - idle));
+    }
+    if (curl_multi_poll(s->multi, nullptr, 0, wait_ms, nullptr) != CURLM_OK) {
+      abort_transfer(r, CURLE_FAILED_INIT, EIO);
+      return;
+    }
+  }
+}
+
+// Reads what of the rest of the body has already arrived, so that a complete response leaves
+// its connection reusable; gives up at once when more would have to be waited for.
+void drain(Request* r) {
+  Session* s = r->session;
+  r->discard = true;
+  if (r->paused) {
+    r->paused = false;
+    curl_easy_pause(r->easy, CURLPAUSE_CONT);
+  }
+  for (int round = 0; round < 4 && !r->done && r->discarded <= DrainBudget; ++round) {
+    int running = 0;
+    if (curl_multi_perform(s->multi, &running) != CURLM_OK) return;
+    collect_done(s);
+    if (r->done) return;
+    int ready = 0;
+    if (curl_multi_poll(s->multi, nullptr, 0, 0, &ready) != CURLM_OK || ready == 0) return;
+  }
+}
+
+std::unique_ptr<Request> new_request(Session* s) {
+  auto r = std::make_unique<Request>();
+  r->easy = curl_easy_init();
+  if (r->easy == nullptr) return nullptr;
+  r->buffer = std::make_unique<char[]>(BufferCapacity);
+  r->capacity = BufferCapacity;
+  CURL* e = r->easy;
+  Request* self = r.get();
+  bool ok = curl_easy_setopt(e, CURLOPT_PRIVATE, self) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_WRITEDATA, self) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_HEADERDATA, self) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, on_connected) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_PREREQDATA, self) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
+                CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_MAXREDIRS, MaxRedirects) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+  if (ok && s->has_agent) ok = curl_easy_setopt(e, CURLOPT_USERAGENT, s->agent.c_str()) == CURLE_OK;
+  // PRECONFIG leaves the proxy unset, so curl takes http_proxy and no_proxy from the environment.
+  if (ok && s->access_type == INTERNET_OPEN_TYPE_DIRECT)
+    ok = curl_easy_setopt(e, CURLOPT_PROXY, "") == CURLE_OK;
+  if (ok && s->access_type == INTERNET_OPEN_TYPE_PROXY)
+    ok = curl_easy_setopt(e, CURLOPT_PROXY, s->proxy.c_str()) == CURLE_OK &&
+         curl_easy_setopt(e, CURLOPT_NOPROXY, s->no_proxy.c_str()) == CURLE_OK;
+  return ok ? std::move(r) : nullptr;
+}
+
+bool set_extra_headers(Request* r, LPCSTR headers, DWORD length) {
+  curl_slist_free_all(r->extra_headers);
+  r->extra_headers = nullptr;
+  if (headers != nullptr && length != 0) {
+    std::string text = length == 0xFFFFFFFF ? std::string(headers) : std::string(headers, length);
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find_first_of("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty()) {
+        curl_slist* list = curl_slist_append(r->extra_headers, line.c_str());
+        if (list == nullptr) return false;
+        r->extra_headers = list;
+      }
+      start = end + 1;
+    }
+  }
+  return curl_easy_setopt(r->easy, CURLOPT_HTTPHEADER, r->extra_headers) == CURLE_OK;
+}
+
+void close_request(Request* r) {
+  Session* s = r->session;
+  if (s != nullptr) {
+    if (r->in_multi) {
+      if (!r->done) drain(r);
+      curl_multi_remove_handle(s->multi, r->easy);
+      r->in_multi = false;
+    }
+    s->open.erase(std::remove(s->open.begin(), s->open.end(), r), s->open.end());
+    if (s->spare == nullptr && r->easy != nullptr) {
+      r->tag = Tag::Free;
+      s->spare.reset(r);
+      return;
+    }
+  }
+  r->tag = Tag::Free;
+  delete r;
+}
+
+void close_session(Session* s) {
+  for (Request* r : s->open) {
+    // The request handle stays valid until it is closed, but has nothing left to read.
+    if (r->in_multi) curl_multi_remove_handle(s->multi, r->easy);
+    r->in_multi = false;
+    curl_easy_cleanup(r->easy);
+    r->easy = nullptr;
+    r->buffer.reset();
+    r->capacity = r->pos = r->len = 0;
+    r->paused = false;
+    r->session = nullptr;
+    if (!r->done) fail(r, CURLE_ABORTED_BY_CALLBACK, EBADF);
+  }
+  s->open.clear();
+  s->spare.reset();
+  curl_multi_cleanup(s->multi);
+  s->tag = Tag::Free;
+  delete s;
+}
+
+// The entry for http of a proxy list ("host:port", "http=host:port https=...") in curl's form.
+std::string curl_proxy(const std::string& list) {
+  std::string first, http;
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find_first_of("; \t", start);
+    if (end == std::string::npos) end = list.size();
+    std::string entry = list.substr(start, end - start);
+    start = end + 1;
+    if (entry.empty()) continue;
+    size_t eq = entry.find('=');
+    if (eq == std::string::npos) {
+      if (first.empty()) first = entry;
+    } else if (strncasecmp(entry.c_str(), "http=", 5) == 0 && http.empty()) {
+      http = entry.substr(eq + 1);
+    }
+  }
+  std::string proxy = http.empty() ? first : http;
+  if (!proxy.empty() && proxy.find("://") == std::string::npos) proxy = "http://" + proxy;
+  return proxy;
+}
+
+// A bypass list ("*.example.com;<local>") as curl's comma-separated host list.
+std::string curl_no_proxy(const std::string& list) {
+  std::string out;
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find_first_of("; \t,", start);
+    if (end == std::string::npos) end = list.size();
+    std::string entry = list.substr(start, end - start);
+    start = end + 1;
+    if (entry.empty()) continue;
+    if (entry == "<local>") {
+      entry = "localhost,127.0.0.1,::1";
+    } else if (entry != "*") {
+      if (entry.rfind("*.", 0) == 0) entry.erase(0, 2);
+      if (entry.find('*') != std::string::npos) continue;  // patterns curl cannot express
+    }
+    if (!out.empty()) out += ',';
+    out += entry;
+  }
+  return out;
+}
+
+}  // namespace
+
+HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass, DWORD) {
+  if (access_type != INTERNET_OPEN_TYPE_PRECONFIG && access_type != INTERNET_OPEN_TYPE_DIRECT &&
+      access_type != INTERNET_OPEN_TYPE_PROXY) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  if (!global_init()) {
+    errno = EIO;
+    return nullptr;
+  }
+  auto s = std::make_unique<Session>();
+  s->access_type = access_type;
+  if (agent != nullptr && *agent != '\0') {
+    s->agent = agent;
+    s->has_agent = true;
+  }
+  if (access_type == INTERNET_OPEN_TYPE_PROXY) {
+    s->proxy = curl_proxy(proxy != nullptr ? proxy : "");
+    if (s->proxy.empty()) {
+      errno = EINVAL;
+      return nullptr;
+    }
+    s->no_proxy = curl_no_proxy(proxy_bypass != nullptr ? proxy_bypass : "");
+  }
+  s->multi = curl_multi_init();
+  if (s->multi == nullptr) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  return static_cast<Handle*>(s.release());
+}
+
+HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headers_length,
+                           DWORD, DWORD_PTR) {
+  Session* s = as_session(session);
+  if (s == nullptr || url == nullptr) {
+    errno = s == nullptr ? EBADF : EINVAL;
+    return nullptr;
+  }
+  std::unique_ptr<Request> r = std::move(s->spare);
+  if (r == nullptr) r = new_request(s);
+  if (r == nullptr) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  r->tag = Tag::Request;
+  r->session = s;
+  r->pos = r->len = 0;
+  r->paused = r->done = r->final_headers = r->connected = r->activity = r->discard = false;
+  r->discarded = 0;
+  r->status = 0;
+  r->location = false;
+  r->result = CURLE_OK;
+  r->error = 0;
+  r->receive_ms = s->receive_ms;
+  if (curl_easy_setopt(r->easy, CURLOPT_URL, url) != CURLE_OK ||
+      curl_easy_setopt(r->easy, CURLOPT_CONNECTTIMEOUT_MS, curl_timeout_ms(s->connect_ms)) !=
+          CURLE_OK ||
+      !set_extra_headers(r.get(), headers, headers_length) ||
+      curl_multi_add_handle(s->multi, r->easy) != CURLM_OK) {
+    close_request(r.release());
+    errno = ENOMEM;
+    return nullptr;
+  }
+  r->in_multi = true;
+  s->open.push_back(r.get());
+  run_until(r.get(), Want::Headers);
+  if (r->done && r->result != CURLE_OK && !r->final_headers) {
+    int error = r->error;
+    close_request(r.release());
+    errno = error;
+    return nullptr;
+  }
+  return static_cast<Handle*>(r.release());
+}
+
+BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD to_read, LPDWORD read) {
+  if (read == nullptr) {
+    errno = EINVAL;
+    return FALSE;
+  }
+  *read = 0;
+  Request* r = as_request(request);
+  if (r == nullptr) {
+    errno = EBADF;
+    return FALSE;
+  }
+  if (to_read == 0) return TRUE;
+  if (buffer == nullptr) {
+    errno = EINVAL;
+    return FALSE;
+  }
+  for (;;) {
+    if (r->pos < r->len) {
+      size_t n = std::min<size_t>(to_read, r->len - r->pos);
+      memcpy(buffer, r->buffer.get() + r->pos, n);
+      r->pos += n;
+      *read = static_cast<DWORD>(n);
+      return TRUE;
+    }
+    if (r->paused) {
+      // The buffer is empty: take the piece curl held back, and let it go on.
+      r->pos = r->len = 0;
+      r->paused = false;
+      if (curl_easy_pause(r->easy, CURLPAUSE_CONT) != CURLE_OK)
+        abort_transfer(r, CURLE_RECV_ERROR, EIO);
+      continue;
+    }
+    if (r->done || r->session == nullptr) {
+      if (r->result == CURLE_OK) return TRUE;
+      errno = r->error;
+      return FALSE;
+    }
+    run_until(r, Want::Data);
+  }
+}
+
+BOOL InternetCloseHandle(HINTERNET handle) {
+  if (Request* r = as_request(handle)) {
+    close_request(r);
+    return TRUE;
+  }
+  if (Session* s = as_session(handle)) {
+    close_session(s);
+    return TRUE;
+  }
+  errno = EBADF;
+  return FALSE;
+}
+
+BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
+  if (option != INTERNET_OPTION_CONNECT_TIMEOUT && option != INTERNET_OPTION_RECEIVE_TIMEOUT) {
+    errno = EINVAL;
+    return FALSE;
+  }
+  if (buffer == nullptr || length < sizeof(DWORD)) {
+    errno = EINVAL;
+    return FALSE;
+  }
+  DWORD ms = 0;
+  memcpy(&ms, buffer, sizeof ms);
+  if (Session* s = as_session(handle)) {
+    (option == INTERNET_OPTION_CONNECT_TIMEOUT ? s->connect_ms : s->receive_ms) = ms;
+    return TRUE;
+  }
+  if (Request* r = as_request(handle)) {
+    if (option == INTERNET_OPTION_RECEIVE_TIMEOUT) {
+      r->receive_ms = ms;
+    } else if (r->easy != nullptr) {
+      curl_easy_setopt(r->easy, CURLOPT_CONNECTTIMEOUT_MS, curl_timeout_ms(ms));
+    }
+    return TRUE;
+  }
+  errno = EBADF;
+  return FALSE;
+}
