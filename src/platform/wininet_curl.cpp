@@ -2,7 +2,7 @@
 // cache and name cache outlive its requests, so one connection serves the requests of a
 // session in turn. A request is one easy handle in that multi handle; its body streams through a
 // bounded buffer: the write callback pauses the transfer when the buffer is full and a read
-// resumes it when the buffer is empty. Both are reused from one request to the next.
+// resumes it when the buffer is empty. A closed request's easy handle and buffer serve the next.
 
 #include <curl/curl.h>
 #include <strings.h>
@@ -29,7 +29,7 @@ constexpr DWORD NoTimeout = 0xFFFFFFFF;
 constexpr long MaxRedirects = 5;
 constexpr size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr size_t DrainBudget = 256 * 1024;  // body bytes worth reading to keep a connection
-constexpr int IdleWaitMs = 1000;            // longest wait before curl's own timers are checked
+constexpr int IdleWaitMs = 1000;            // longest single wait; curl's own timers end it sooner
 
 struct Handle {
   Tag tag;
@@ -49,7 +49,7 @@ struct Request : Handle {
   bool paused = false;         // the write callback refused a chunk; curl holds it
   bool done = false;           // the transfer ended, see result
   bool final_headers = false;  // the headers of the response that is delivered have arrived
-  bool connected = false;      // a connection is set up; the receive timeout applies
+  bool connected = false;      // a connection is set up; the receive timeout (0: none) applies
   bool activity = false;       // something arrived since the wait loop last looked
   bool discard = false;        // closing: body bytes are thrown away
   size_t discarded = 0;
@@ -161,6 +161,7 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     // are not the response the caller gets.
     bool redirect = r->status / 100 == 3 && r->location;
     if (r->status >= 200 && !redirect) r->final_headers = true;
+    if (redirect) r->connected = false;  // the next hop may need a connection of its own
   }
   return length;
 }
