@@ -286,7 +286,8 @@ EXPECTED_STDOUT = (
 EXPECTED_STDERR_LINES = [
     "1301,極東製作所,3", "1302,みなと商事,1", "1303,北辰物産,1", "1307,四国精機,3",
     "1308,港湾運輸,1", "1309,朝霧化学,1", "1310,長尺興業,1", "1312,迂回通信,1",
-    "URLオープンエラー", ": Connection reset by peer",
+    "URLオープンエラー", ": Connection reset by peer",  # RESET_REPORT
     "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,wｴwﾊ,1", "1320,境界計測,1",
 ]
 EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
+RESET_REPORT = "URLオープンエラー\n: Connection reset by peer\n".encode("shift_jis")

@@ -4,6 +4,7 @@ import http.client
 import json
 import os
 import pathlib
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -74,8 +75,8 @@ class Run:
         done = subprocess.run(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=SWEEP_SECONDS)
         self.returncode = done.returncode
-        self.stdout = done.stdout
-        self.stderr = done.stderr
+        self.stdout = text_mode_output(done.stdout)
+        self.stderr = text_mode_output(done.stderr)
 
     def copy(self, code):
         return (self.path / f"{code}.html").read_bytes()
@@ -94,8 +95,25 @@ class Run:
 
 
 def tool_command():
-    """The command that runs the tool under test, from KESSAN_COMMAND (split on spaces)."""
-    return os.environ["KESSAN_COMMAND"].split()
+    """The command that runs the tool under test, from KESSAN_COMMAND (split like a shell)."""
+    return shlex.split(os.environ["KESSAN_COMMAND"])
+
+
+def windows_text_mode():
+    """True when the tool under test is the Windows build, whose console streams end lines
+    with CR LF."""
+    return os.environ.get("KESSAN_CRLF_LINE_ENDS") == "1"
+
+
+def text_mode_output(data):
+    """The output with the C library's text-mode line ends turned back into LF. On Windows
+    every LF must come as CR LF; the translation is the only difference allowed."""
+    if not windows_text_mode():
+        return data
+    bare = data.replace(b"\r\n", b"").count(b"\n")
+    if bare:
+        raise AssertionError(f"{bare} line ends without CR in Windows text-mode output")
+    return data.replace(b"\r\n", b"\n")
 
 
 def base_url():
@@ -105,3 +123,12 @@ def base_url():
 
 def without_line_ends(data):
     return data.replace(b"\r", b"").replace(b"\n", b"")
+
+
+def without_default_port(url):
+    """url without an explicit :80, which WinINet writes into a proxy request's target."""
+    scheme, _, rest = url.partition("://")
+    host, slash, path = rest.partition("/")
+    if host.endswith(":80"):
+        host = host[:-3]
+    return f"{scheme}://{host}{slash}{path}"

@@ -487,6 +487,8 @@ def parse_args(argv):
     p.add_argument("--port", type=int, default=0, metavar="N", help="port on 127.0.0.1 (0: ephemeral)")
     p.add_argument("--default-mode", default="plain", choices=sorted(MODES), metavar="MODE",
                    help="mode of codes not in the modes file (%s)" % ", ".join(sorted(MODES)))
+    p.add_argument("--idle-timeout", type=float, default=5.0, metavar="SECONDS",
+                   help="close a connection silent for this long (default 5)")
     p.add_argument("--exit-on-stdin-eof", action="store_true", help="exit when stdin reaches EOF")
     return p.parse_args(argv)
 
@@ -535,7 +537,9 @@ def main(argv):
             warn("accept: %s" % e)
             time.sleep(0.05)
             continue
-        sock.settimeout(None)
+        # A connection that stays silent this long is closed, as servers do with idle
+        # keep-alive connections (some clients keep every connection open and never reuse one).
+        sock.settimeout(args.idle_timeout)
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         serial += 1
         threading.Thread(target=service.serve, args=(sock, serial), daemon=True).start()
