@@ -135,6 +135,29 @@ TEST(WriteReport, ExtremeYearsPrintWithoutOverflow) {
   EXPECT_EQ(lines[1].substr(lines[1].find(',')), ",1900/2147483648/1");
 }
 
+// The C library's conversions, exact and rounding halves to even, on every platform.
+TEST(WriteReport, NumbersAreCorrectlyRounded) {
+  PeriodTable table;
+  reset_period_table(&table);
+  PeriodRecord& r = table.period[0];
+  r.net_sales = 1e23;
+  r.operating_income = 123456789012345678901234.0;
+  r.ordinary_income = 2.5;
+  r.net_income = 3.5;
+  r.eps = 0.125;
+  r.diluted_eps = 0.375;
+  r.dividend_per_share = 2.675;  // just below 2.675
+  std::vector<std::string> lines = rows(report(table, 1));
+  auto field = [&](int item) { return lines[item - 1].substr(lines[item - 1].find(',') + 1); };
+  EXPECT_EQ(field(4), "99999999999999991611392");
+  EXPECT_EQ(field(5), "123456789012345685803008");
+  EXPECT_EQ(field(6), "2");
+  EXPECT_EQ(field(7), "4");
+  EXPECT_EQ(field(8), "0.12");
+  EXPECT_EQ(field(9), "0.38");
+  EXPECT_EQ(field(10), "2.67");
+}
+
 TEST(AmountField, MapsEveryStoredItemToItsOwnField) {
   PeriodRecord record{};
   std::vector<double*> seen;
