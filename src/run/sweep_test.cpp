@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <string>
@@ -70,6 +71,58 @@ TEST(RunSweep, RequestsEveryCodeOnceInOrder) {
   EXPECT_EQ(copies, 8700);
   EXPECT_EQ(read_file(dir.path() / "1300.html"), "<html><body>no table</body>");
   EXPECT_EQ(read_file(dir.path() / "5000.html"), "");
+}
+
+// A page with a name and a results table of the given columns (EUC-JP).
+std::string results_page(const char* name_line, int periods, const char* months, const char* sales,
+                         const char* operating_income = nullptr) {
+  std::string page = std::string(name_line) + "\n";
+  page += "<TABLE WIDTH=\"100%\" BORDER=\"0\" CELLSPACING=\"1\" CELLPADDING=\"2\">\n";
+  for (int k = 0; k < periods; ++k)
+    page += "<TD BGCOLOR=\"#ffffff\" WIDTH=\"20%\" ALIGN=\"CENTER\">p</TD>\n";
+  page += "<TD BGCOLOR=\"#ffffff\" NOWRAP VALIGN=\"TOP\">\n";
+  for (int k = 0; k < periods; ++k) {
+    page += "<TD BGCOLOR=\"#ffffff\" NOWRAP ALIGN=\"RIGHT\" VALIGN=\"TOP\">\n";
+    // 2024年3月, 2024年5月14日, the months, then the sales.
+    page += "2024\xC7\xAF\x33\xB7\xEE<BR>\n2024\xC7\xAF\x35\xB7\xEE\x31\x34\xC6\xFC<BR>\n";
+    page += std::string(months) + "<BR>\n" + sales + "<BR>\n";
+    if (operating_income != nullptr) page += std::string(operating_income) + "<BR>\n";
+    page += "</TD>\n";
+  }
+  return page + "</TABLE>\n";
+}
+
+// Each code starts from an empty name and empty records: a page that does not supply them
+// shows nothing of the company before it.
+TEST(RunSweep, NoCompanyShowsAnotherCompanysData) {
+  TempWorkingDir dir;
+  wininet_double::reset([](const std::string& url) {
+    Response page;
+    if (url == page_url(1300)) {
+      // 極東（1300） with three periods.
+      page.body = results_page("<TD><FONT size=\"+1\">\xB6\xCB\xC5\xEC\xA1\xCA\x31\xA1\xCB", 3,
+                               "12", "500", "999");
+    } else if (url == page_url(1301)) {
+      page.body = results_page("<P>no name line</P>", 1, "6", "7");
+    }
+    return page;
+  });
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run_sweep(), 0);
+  std::string err = testing::internal::GetCapturedStderr();
+  std::string out = testing::internal::GetCapturedStdout();
+  // 極東 in Shift_JIS is 8B C9 93 8C.
+  EXPECT_EQ(err, "1300,\x8B\xC9\x93\x8C,3\n1301,,1\n");
+  size_t second = out.find("1301,,1\n");
+  ASSERT_NE(second, std::string::npos);
+  std::string block = out.substr(second);
+  EXPECT_NE(block.find("\n\x8C\x88\x8E\x5A\x8C\x8E\x90\x94,6\n"), std::string::npos) << block;
+  EXPECT_NE(block.find("\n\x94\x84\x8F\xE3\x8D\x82,7\n"), std::string::npos) << block;
+  // 1301's page has no row 5: zero, not 1300's 999.
+  EXPECT_NE(out.find("\n\x89\x63\x8B\xC6\x97\x98\x89\x76,999,999,999\n"), std::string::npos);
+  EXPECT_NE(block.find("\n\x89\x63\x8B\xC6\x97\x98\x89\x76,0\n"), std::string::npos) << block;
+  EXPECT_EQ(std::count(block.begin(), block.end(), '\n'), 24);
 }
 
 }  // namespace
