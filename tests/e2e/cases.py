@@ -121,6 +121,9 @@ PAGES[1317] = page_with_table("零細精工", 1317, ["2024年6月期"], SMALL).r
 PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\xa1\xca1318\xa1\xcb</FONT>'] +
                       rp.table_lines(["2024年6月期"], SMALL))
 
+# Two periods.
+PAGES[1321] = page_with_table("二葉電工", 1321, KYOKUTO_HEADERS[:2], KYOKUTO[:2])
+
 # Where each page's scan stops: its local copy ends with the first line holding this text.
 # Pages not listed are copied whole.
 STOP_LINE = {code: b"</TABLE>" for code in PAGES}
@@ -280,14 +283,17 @@ EXPECTED_STDOUT = (
     "1317,零細精工,1\n" + SHIFTED_ROWS +
     # 8E B6 and 8E CC convert to 77 B4 and 77 CA, which read as w, ｴ, w, ﾊ.
     "1318,wｴwﾊ,1\n" + SMALL_ROWS +
-    "1320,境界計測,1\n" + SMALL_ROWS.replace("売上高,812000000", "売上高,81200")
+    "1320,境界計測,1\n" + SMALL_ROWS.replace("売上高,812000000", "売上高,81200") +
+    # The first two fields of every row of the three-period company.
+    "1321,二葉電工,2\n" + "".join(line.rsplit(",", 1)[0] + "\n"
+                                 for line in KYOKUTO_ROWS.splitlines())
 ).encode("shift_jis")
 
 EXPECTED_STDERR_LINES = [
     "1301,極東製作所,3", "1302,みなと商事,1", "1303,北辰物産,1", "1307,四国精機,3",
     "1308,港湾運輸,1", "1309,朝霧化学,1", "1310,長尺興業,1", "1312,迂回通信,1",
     "URLオープンエラー", ": Connection reset by peer",  # RESET_REPORT
-    "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,wｴwﾊ,1", "1320,境界計測,1",
+    "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,wｴwﾊ,1", "1320,境界計測,1", "1321,二葉電工,2",
 ]
 EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
 RESET_REPORT = "URLオープンエラー\n: Connection reset by peer\n".encode("shift_jis")

@@ -59,7 +59,7 @@ class ResultsSweep(unittest.TestCase):
 
     def test_local_copies_of_missing_pages(self):
         not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1311.html"))
-        for code in (1300, 1311, 1321, 5000, 9999):
+        for code in (1300, 1311, 1322, 5000, 9999):
             self.assertEqual(self.sweep.copy(code), not_found, code)
         self.assertEqual(len(self.sweep.copies()), harness.LAST_CODE - harness.FIRST_CODE + 1)
 
