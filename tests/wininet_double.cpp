@@ -58,7 +58,8 @@ HINTERNET WINAPI InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, 
   return &session_marker;
 }
 
-HINTERNET WINAPI InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, DWORD flags, DWORD_PTR) {
+HINTERNET WINAPI InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, DWORD flags,
+                                  DWORD_PTR) {
   State& s = state();
   s.calls.urls.push_back(url);
   s.calls.flags.push_back(flags);
