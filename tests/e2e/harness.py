@@ -8,6 +8,7 @@ import shlex
 import subprocess
 import sys
 import tempfile
+import unittest
 
 TESTS = pathlib.Path(__file__).resolve().parent.parent
 SERVICE = TESTS / "standin" / "service.py"
@@ -92,6 +93,29 @@ class Run:
 
     def __exit__(self, *exc):
         self.close()
+
+
+class SweepTestCase(unittest.TestCase):
+    """Test cases over one sweep of the tool, through the stand-in serving PAGES ({code: bytes})
+    with MODES ({code: mode}); the sweep, the service and its request log are class fields."""
+
+    PAGES = {}
+    MODES = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
+        for code, page in cls.PAGES.items():
+            (pathlib.Path(cls.pages.name) / f"{code}.html").write_bytes(page)
+        cls.service = StandIn(cls.pages.name, cls.MODES)
+        cls.sweep = Run(tool_command(), cls.service)
+        cls.requests = cls.service.requests()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sweep.close()
+        cls.service.close()
+        cls.pages.cleanup()
 
 
 def tool_command():

@@ -1,6 +1,5 @@
 """A sweep over pages in the results layout: output and local copies, byte for byte."""
 
-import tempfile
 import unittest
 
 import cases
@@ -16,23 +15,9 @@ def expected_copy(page, stop_line):
     return harness.without_line_ends(page)
 
 
-class ResultsSweep(unittest.TestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
-        for code, page in cases.PAGES.items():
-            with open(f"{cls.pages.name}/{code}.html", "wb") as f:
-                f.write(page)
-        cls.service = harness.StandIn(cls.pages.name, cases.MODES)
-        cls.sweep = harness.Run(harness.tool_command(), cls.service)
-        cls.requests = cls.service.requests()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.sweep.close()
-        cls.service.close()
-        cls.pages.cleanup()
+class ResultsSweep(harness.SweepTestCase):
+    PAGES = cases.PAGES
+    MODES = cases.MODES
 
     def test_exit_code(self):
         self.assertEqual(self.sweep.returncode, 0)

@@ -1,26 +1,12 @@
 """The whole sweep through the stand-in service: requests, local copies, output."""
 
-import tempfile
 import unittest
 
 import harness
 
 
-class EmptySweep(unittest.TestCase):
+class EmptySweep(harness.SweepTestCase):
     """No page has figures: every code is requested once and copied, nothing is printed."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
-        cls.service = harness.StandIn(cls.pages.name)
-        cls.sweep = harness.Run(harness.tool_command(), cls.service)
-        cls.requests = cls.service.requests()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.sweep.close()
-        cls.service.close()
-        cls.pages.cleanup()
 
     def test_exits_zero_and_prints_nothing(self):
         self.assertEqual(self.sweep.returncode, 0)
