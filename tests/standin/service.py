@@ -339,9 +339,105 @@ def mode_reset(conn, req, body, arg):
     return False
 
 
-# Later fault modes (reset mid-body, short Content-Length, malformed chunked,
-# stall, one byte at a time, redirect loop, huge page or headers, garbage)
-# are added here as one function each.
+# Fault modes. A page part of ARG bytes defaults to half the page.
+
+
+def part_arg(arg, body):
+    return min(int_arg(arg, len(body) // 2), len(body))
+
+
+def mode_resetmid(conn, req, body, arg):
+    """Full Content-Length, ARG bytes of the body, a pause for the client to read them, RST."""
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
+    conn.send(head(req, req.status, fields, True) + payload(req, body)[:part_arg(arg, body)])
+    time.sleep(0.2)
+    conn.close_with_reset()
+    return False
+
+
+def mode_shortbody(conn, req, body, arg):
+    """A Content-Length ARG bytes (default 1000) longer than the body, the body, then close."""
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body) + int_arg(arg, 1000)))]
+    conn.send(head(req, req.status, fields, True) + payload(req, body))
+    return False
+
+
+def mode_badchunk(conn, req, body, arg):
+    """ARG bytes (default half) in well-formed 100-byte chunks, then a chunk size that is no
+    hexadecimal number, then close."""
+    out = [head(req, req.status, [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")], True)]
+    part = payload(req, body)[:part_arg(arg, body)]
+    for i in range(0, len(part), 100):
+        piece = part[i:i + 100]
+        out += [b"%x\r\n" % len(piece), piece, b"\r\n"]
+    out.append(b"zz\r\nnot a chunk\r\n")
+    conn.send(b"".join(out))
+    return False
+
+
+def mode_stall(conn, req, body, arg):
+    """Content-Length, half the body, silence for ARG seconds (default 3), the rest, close."""
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
+    body = payload(req, body)
+    conn.send(head(req, req.status, fields, True) + body[:len(body) // 2])
+    time.sleep(float(int_arg(arg, 3)))
+    conn.send(body[len(body) // 2:])
+    return False
+
+
+def mode_bytewise(conn, req, body, arg):
+    """Content-Length, then the body one byte per write."""
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
+    conn.send(head(req, req.status, fields, req.keep_alive))
+    for i in range(len(payload(req, body))):
+        conn.send(body[i:i + 1])
+    return req.keep_alive
+
+
+def mode_redirectloop(conn, req, body, arg):
+    """A 302 whose Location is the request's own URL, every time."""
+    host = req.host or "127.0.0.1:%d" % conn.service.port
+    return send_with_length(conn, req, 302, MOVED_BODY, "text/html",
+                            [("Location", "http://%s%s" % (host, req.path))])
+
+
+def mode_huge(conn, req, body, arg):
+    """Comment lines (one in eight of 3000 bytes) up to ARG MB (default 10), then the page;
+    Content-Length, written in 64 KB pieces."""
+    target = int_arg(arg, 10) * 1024 * 1024
+    filler = bytearray()
+    n = 0
+    while len(filler) < target - len(body):
+        n += 1
+        filler += b"<!-- " + (b"x" * 2990 if n % 8 == 0 else b"%08d" % n) + b" -->\n"
+    whole = bytes(filler) + body
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(whole)))]
+    conn.send(head(req, req.status, fields, req.keep_alive))
+    whole = payload(req, whole)
+    for i in range(0, len(whole), 65536):
+        conn.send(whole[i:i + 65536])
+    return req.keep_alive
+
+
+def mode_bigheaders(conn, req, body, arg):
+    """As plain, with ARG KB (default 100) of extra header lines of 1000 bytes each."""
+    lines = max(1, int_arg(arg, 100) * 1024 // 1000)
+    extra = [("X-Filler-%d" % i, "f" * 985) for i in range(lines)]
+    return send_with_length(conn, req, req.status, body, PAGE_TYPE, extra)
+
+
+def mode_garbage(conn, req, body, arg):
+    """ARG bytes (default 4096) of pseudo-random bytes, no HTTP at all, then close."""
+    size = int_arg(arg, 4096)
+    x = (req.code or 0) * 2654435761 % 2**32 + 1
+    out = bytearray()
+    while len(out) < size:
+        x = (x * 1664525 + 1013904223) % 2**32
+        out.append(x >> 24)
+    conn.send(bytes(out))
+    return False
+
+
 MODES = {
     "plain": mode_plain,
     "chunked": mode_chunked,
@@ -350,6 +446,15 @@ MODES = {
     "redirect": mode_redirect,
     "reset": mode_reset,
     "status500": mode_status500,
+    "resetmid": mode_resetmid,
+    "shortbody": mode_shortbody,
+    "badchunk": mode_badchunk,
+    "stall": mode_stall,
+    "bytewise": mode_bytewise,
+    "redirectloop": mode_redirectloop,
+    "huge": mode_huge,
+    "bigheaders": mode_bigheaders,
+    "garbage": mode_garbage,
 }
 
 
