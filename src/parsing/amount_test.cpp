@@ -31,6 +31,9 @@ struct AmountCase {
   double value;
 };
 
+// Test names and failure messages show the case by its label.
+void PrintTo(const AmountCase& c, std::ostream* os) { *os << c.label; }
+
 class ParseAmount : public testing::TestWithParam<AmountCase> {};
 
 TEST_P(ParseAmount, ReadsTheCellText) {
@@ -105,6 +108,8 @@ struct TruncationCase {
   int32_t months;
 };
 
+void PrintTo(const TruncationCase& c, std::ostream* os) { *os << c.label; }
+
 class TruncateToInt32 : public testing::TestWithParam<TruncationCase> {};
 
 TEST_P(TruncateToInt32, TruncatesTowardZeroAndClamps) {
@@ -130,6 +135,8 @@ struct DateCase {
   std::string text;
   int32_t tm_year, tm_mon, tm_mday;
 };
+
+void PrintTo(const DateCase& c, std::ostream* os) { *os << c.label; }
 
 class ParsePeriodDate : public testing::TestWithParam<DateCase> {};
 

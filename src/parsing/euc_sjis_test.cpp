@@ -13,6 +13,9 @@ struct ConversionCase {
   std::string sjis;
 };
 
+// Test names and failure messages show the case by its label.
+void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.label; }
+
 class EucToSjis : public testing::TestWithParam<ConversionCase> {};
 
 TEST_P(EucToSjis, ConvertsPairByPairAndByteByByte) {
@@ -88,6 +91,8 @@ struct BoundedCase {
   size_t capacity;
   std::string sjis;
 };
+
+void PrintTo(const BoundedCase& c, std::ostream* os) { *os << c.label; }
 
 class EucToSjisBounded : public testing::TestWithParam<BoundedCase> {};
 

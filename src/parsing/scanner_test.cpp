@@ -341,6 +341,9 @@ struct MonthsCase {
   int32_t months;
 };
 
+// Test names and failure messages show the case by its label.
+void PrintTo(const MonthsCase& c, std::ostream* os) { *os << c.label; }
+
 class ScannerMonths : public Scanner, public testing::WithParamInterface<MonthsCase> {};
 
 TEST_P(ScannerMonths, AMonthsOfZeroStopsWithZero) {
@@ -421,6 +424,8 @@ struct HeaderCase {
   std::string line;
   bool stops;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.label; }
 
 class ScannerHeader : public Scanner, public testing::WithParamInterface<HeaderCase> {};
 
@@ -520,6 +525,8 @@ struct NameCase {
   bool stops;  // with -1
   std::string name;
 };
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
 
 class ScannerName : public Scanner, public testing::WithParamInterface<NameCase> {};
 
