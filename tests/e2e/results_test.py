@@ -60,6 +60,17 @@ class ResultsSweep(harness.SweepTestCase):
         if not harness.windows_text_mode():  # Wine's WinINet does not reuse proxy connections
             self.assertLessEqual(len({r["conn"] for r in self.requests}), 2 + retried)
 
+    def test_request_form_and_headers(self):
+        for request in self.requests:
+            self.assertEqual(request["method"], "GET")
+        first = self.requests[0]
+        self.assertEqual(harness.without_default_port(first["target"]),
+                         harness.base_url() + "1300.html")
+        self.assertEqual(first["headers"].get("user-agent"), "qnv408")
+        self.assertEqual(first["headers"].get("host"), harness.base_url().split("/")[2])
+        self.assertEqual(first["headers"].get("accept"), "*/*")
+        self.assertNotIn("accept-encoding", first["headers"])
+
     def assert_lines_equal(self, actual, expected):
         # Compare line by line first, for a readable failure, then byte for byte.
         self.assertEqual(actual.decode("shift_jis", "replace").splitlines(),
