@@ -2,12 +2,7 @@
 // every fault mode lets the fetch return, leaves in the copy what arrived (without CR and LF),
 // keeps memory flat over repeated faults, and lets the next code be fetched normally.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,8 +19,7 @@
 #include "platform/wininet.h"
 #include "retrieval/fetch.h"
 #include "run/period.h"
-
-extern char** environ;
+#include "standin_process.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -141,88 +135,6 @@ std::string huge_body(const std::string& page, size_t megabytes) {
   return filler + page;
 }
 
-// The stand-in service as a subprocess, serving pages with the given modes file text.
-class StandIn {
- public:
-  void start(const std::vector<std::pair<int, std::string>>& pages, const std::string& modes) {
-    char pattern[] = "/tmp/kessan-fault-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    fs::create_directory(dir_ / "pages");
-    for (const auto& [code, body] : pages)
-      std::ofstream(dir_ / "pages" / (std::to_string(code) + ".html"), std::ios::binary) << body;
-    std::ofstream(dir_ / "modes") << modes;
-
-    int in[2], out[2];
-    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<std::string> args = {KESSAN_PYTHON,
-                                     KESSAN_STANDIN_SERVICE,
-                                     "--pages",
-                                     (dir_ / "pages").string(),
-                                     "--modes",
-                                     (dir_ / "modes").string(),
-                                     "--port",
-                                     "0",
-                                     "--exit-on-stdin-eof",
-                                     "--idle-timeout",
-                                     "20"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&pid_, KESSAN_PYTHON, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    stdin_ = in[1];
-    ASSERT_EQ(rc, 0);
-    std::string line;
-    auto start = Clock::now();
-    while (line.find('\n') == std::string::npos && seconds_since(start) < 10) {
-      pollfd p{out[0], POLLIN, 0};
-      if (poll(&p, 1, 200) <= 0) continue;
-      char buf[64];
-      ssize_t n = read(out[0], buf, sizeof buf);
-      if (n <= 0) break;
-      line.append(buf, n);
-    }
-    close(out[0]);
-    port_ = atoi(line.c_str());
-    ASSERT_GT(port_, 0) << "the stand-in printed no port";
-  }
-
-  void stop() {
-    if (stdin_ >= 0) close(stdin_);
-    stdin_ = -1;
-    if (pid_ > 0) {
-      auto start = Clock::now();
-      while (waitpid(pid_, nullptr, WNOHANG) == 0) {
-        if (seconds_since(start) > 5) {
-          kill(pid_, SIGKILL);
-          waitpid(pid_, nullptr, 0);
-          break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-      pid_ = -1;
-    }
-    std::error_code ignored;
-    if (!dir_.empty()) fs::remove_all(dir_, ignored);
-  }
-
-  std::string proxy() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  fs::path dir_;
-  pid_t pid_ = -1;
-  int stdin_ = -1;
-  int port_ = 0;
-};
-
 constexpr DWORD ReceiveTimeoutMs = 1000;
 constexpr DWORD ConnectTimeoutMs = 2000;
 
@@ -263,15 +175,15 @@ int fault_code(size_t index) { return 2000 + 10 * static_cast<int>(index); }
 class Fault : public ::testing::TestWithParam<size_t> {
  protected:
   static void SetUpTestSuite() {
-    std::vector<std::pair<int, std::string>> pages;
+    std::map<int, std::string> pages;
     std::string modes;
     for (size_t i = 0; i < fault_cases().size(); ++i) {
-      pages.emplace_back(fault_code(i), fault_page(fault_code(i)));
-      pages.emplace_back(fault_code(i) + 1, normal_page(fault_code(i) + 1));
+      pages.emplace(fault_code(i), fault_page(fault_code(i)));
+      pages.emplace(fault_code(i) + 1, normal_page(fault_code(i) + 1));
       modes += std::to_string(fault_code(i)) + " " + fault_cases()[i].mode + "\n";
     }
-    service_ = new StandIn;
-    service_->start(pages, modes);
+    service_ = new StandInProcess;
+    service_->start(pages, modes, {"--idle-timeout", "20"});
   }
   static void TearDownTestSuite() {
     service_->stop();
@@ -315,14 +227,14 @@ class Fault : public ::testing::TestWithParam<size_t> {
 
   std::string copy(int code) { return read_file(run_dir_ / (std::to_string(code) + ".html")); }
 
-  static StandIn* service_;
+  static StandInProcess* service_;
   HINTERNET session_ = nullptr;
   fs::path run_dir_, previous_dir_;
   PeriodTable table_;
   CompanyName name_;
 };
 
-StandIn* Fault::service_ = nullptr;
+StandInProcess* Fault::service_ = nullptr;
 
 TEST_P(Fault, FetchReturnsKeepsWhatArrivedStaysFlatAndTheNextCodeIsFetched) {
   const FaultCase& c = fault_cases()[GetParam()];

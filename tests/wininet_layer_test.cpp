@@ -7,9 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -28,8 +26,7 @@
 #include <vector>
 
 #include "platform/wininet.h"
-
-extern char** environ;
+#include "standin_process.h"
 
 namespace {
 
@@ -207,87 +204,13 @@ class JsonParser {
 
 // --- the stand-in service as a subprocess ---------------------------------------------------
 
-class StandIn {
+class StandIn : public StandInProcess {
  public:
-  // Writes the pages (code → body) and the modes text, starts the service and reads its port.
   void start(const std::map<int, std::string>& pages, const std::string& modes = "") {
-    char pattern[] = "/tmp/kessan-layer-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::create_directory(dir_ / "pages");
-    for (const auto& [code, body] : pages)
-      std::ofstream(dir_ / "pages" / (std::to_string(code) + ".html"), std::ios::binary) << body;
-    std::ofstream(dir_ / "modes") << modes;
-    log_ = dir_ / "requests.log";
-
-    int in[2], out[2];
-    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::string pages_dir = (dir_ / "pages").string(), modes_file = (dir_ / "modes").string(),
-                log_file = log_.string();
-    std::vector<std::string> args = {KESSAN_PYTHON,
-                                     KESSAN_STANDIN_SERVICE,
-                                     "--pages",
-                                     pages_dir,
-                                     "--modes",
-                                     modes_file,
-                                     "--log",
-                                     log_file,
-                                     "--port",
-                                     "0",
-                                     "--exit-on-stdin-eof"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&pid_, KESSAN_PYTHON, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    stdin_ = in[1];
-    ASSERT_EQ(rc, 0) << "cannot start " << KESSAN_PYTHON;
-
-    std::string line;
-    auto start = Clock::now();
-    while (line.find('\n') == std::string::npos && seconds_since(start) < 10) {
-      pollfd p{out[0], POLLIN, 0};
-      if (poll(&p, 1, 200) <= 0) continue;
-      char buf[64];
-      ssize_t n = read(out[0], buf, sizeof buf);
-      if (n <= 0) break;
-      line.append(buf, n);
-    }
-    close(out[0]);
-    port_ = atoi(line.c_str());
-    ASSERT_GT(port_, 0) << "the stand-in printed no port";
+    StandInProcess::start(pages, modes);
   }
-
-  ~StandIn() {
-    if (stdin_ >= 0) close(stdin_);  // the service exits at the end of its input
-    if (pid_ > 0) {
-      auto start = Clock::now();
-      while (waitpid(pid_, nullptr, WNOHANG) == 0) {
-        if (seconds_since(start) > 5) {
-          kill(pid_, SIGKILL);
-          waitpid(pid_, nullptr, 0);
-          break;
-        }
-        std::this_thread::sleep_for(milliseconds(10));
-      }
-    }
-    if (!dir_.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(dir_, ignored);
-    }
-  }
-
-  int port() const { return port_; }
-  std::string proxy() const { return "http://127.0.0.1:" + std::to_string(port_); }
   std::string direct_url(int code) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + page_path(code);
+    return "http://127.0.0.1:" + std::to_string(port()) + page_path(code);
   }
 
   // The logged requests, once at least `count` are there (waits at most 5 s).
@@ -296,7 +219,7 @@ class StandIn {
     auto start = Clock::now();
     do {
       entries.clear();
-      std::ifstream in(log_);
+      std::ifstream in(log_path());
       std::string line;
       while (std::getline(in, line))
         if (auto entry = JsonParser(line).parse()) entries.push_back(*entry);
@@ -305,13 +228,6 @@ class StandIn {
     } while (seconds_since(start) < 5);
     return entries;
   }
-
- private:
-  std::filesystem::path dir_;
-  std::filesystem::path log_;
-  pid_t pid_ = -1;
-  int stdin_ = -1;
-  int port_ = 0;
 };
 
 // --- small servers run inside the test ------------------------------------------------------
