@@ -29,10 +29,8 @@ PAGE_NAME = re.compile(r"[0-9]{4}\.html")
 
 MISSING = "−"  # U+2212, EUC-JP A1DD: the page's dash for a value it does not have
 
-# Units as the page writes them, with their multipliers.
+# Units as the page writes them.
 MILLION_YEN, THOUSAND_YEN, YEN, THOUSAND_SHARES, PERCENT = "百万円", "千円", "円", "千株", "%"
-UNIT_VALUE = {MILLION_YEN: 1_000_000, THOUSAND_YEN: 1000, YEN: 1, THOUSAND_SHARES: 1000,
-              PERCENT: 1}
 
 # Items 4..23 (item 11, the dividend class, is text): (unit kind, decimals).
 AMOUNT, PER_SHARE, SHARES, RATIO1, RATIO2 = "amount", "per_share", "shares", "ratio1", "ratio2"
@@ -101,14 +99,8 @@ def figure(value, kind, unit):
     return [mantissa, decimals, unit]
 
 
-def figure_value(fig):
-    """The value a figure stands for, in yen, shares or percent."""
-    mantissa, decimals, unit = fig
-    return mantissa * UNIT_VALUE[unit] if decimals == 0 else mantissa / 10 ** decimals
-
-
 def round_to_nonzero(value, kind):
-    """value, moved off 0 when rounding would print a signed zero."""
+    """value, or the smallest step of its sign when it would round to 0."""
     fig = figure(value, kind, None)
     if fig[0] == 0 and value != 0:
         return math.copysign(10 ** -fig[1], value)
@@ -117,7 +109,6 @@ def round_to_nonzero(value, kind):
 
 def company_periods(rng, count, unit):
     """count periods of consistent figures, newest first, each a dict item -> figure or None."""
-    amount = unit
     scale = 1 if unit == MILLION_YEN else 1000  # figures below are in millions of yen
     sales = math.exp(rng.gauss(math.log(40_000), 1.5))
     sales = min(max(sales, 400.0), 25_000_000.0)
@@ -142,7 +133,8 @@ def company_periods(rng, count, unit):
             margin = margin + rng.gauss(0, 0.02)
         operating = sales * margin
         ordinary = operating + sales * rng.gauss(0.002, 0.006)
-        net = ordinary * rng.uniform(0.55, 0.72) if ordinary > 0 else ordinary * rng.uniform(1.0, 1.6)
+        # After tax on a profit; a loss grows with write-offs.
+        net = ordinary * (rng.uniform(0.55, 0.72) if ordinary > 0 else rng.uniform(1.0, 1.6))
         equity = assets * min(0.9, max(0.05, equity_ratio + rng.gauss(0, 0.02)))
         retained = equity - capital * rng.uniform(1.2, 2.0)
         eps = net * 1_000_000 / (shares * 1000)
@@ -160,7 +152,7 @@ def company_periods(rng, count, unit):
         }
         figures = {}
         for item, (value, kind) in values.items():
-            item_unit = {AMOUNT: amount, SHARES: THOUSAND_SHARES, RATIO1: PERCENT,
+            item_unit = {AMOUNT: unit, SHARES: THOUSAND_SHARES, RATIO1: PERCENT,
                          RATIO2: PERCENT}.get(kind, YEN)
             if kind == AMOUNT:
                 value *= scale
@@ -170,7 +162,7 @@ def company_periods(rng, count, unit):
         if unrealized_missing:
             figures[20] = None
         if debt_share == 0.0:
-            figures[17] = None if rng.random() < 0.5 else [0, 0, amount]
+            figures[17] = None if rng.random() < 0.5 else [0, 0, unit]
         for item in (5, 6, 12, 14, 16, 21, 22, 23):
             if rng.random() < 0.01:
                 figures[item] = None
@@ -215,7 +207,8 @@ def period_dates(rng, count, months_zero_column):
 
 def codes_with_pages(rng, count):
     """count codes of 1300..9999, denser in some hundreds than in others."""
-    weights = {block: rng.uniform(0.2, 1.0) for block in range(FIRST_CODE // 100, LAST_CODE // 100 + 1)}
+    blocks = range(FIRST_CODE // 100, LAST_CODE // 100 + 1)
+    weights = {block: rng.uniform(0.2, 1.0) for block in blocks}
     keyed = [(rng.random() ** (1 / weights[code // 100]), code)
              for code in range(FIRST_CODE, LAST_CODE + 1)]
     return sorted(code for _, code in sorted(keyed, reverse=True)[:count])
@@ -320,8 +313,7 @@ def column_texts(period, style, rng):
 
 
 def header_text(period):
-    year, month = period["end"]
-    return "%d年%d月期" % (year, month) if period["months"] != 6 else "%d年%d月中間期" % (year, month)
+    return "%d年%d月期" % tuple(period["end"])
 
 
 def description(rng, company):

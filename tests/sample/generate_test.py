@@ -9,6 +9,7 @@ import collections
 import json
 import os
 import pathlib
+import re
 import shlex
 import sys
 import tempfile
@@ -135,7 +136,8 @@ class DataSet(unittest.TestCase):
                 self.assertEqual(sum(1 for l in lines if b"<FONT size=" in l), 1)
                 name_line = next(l for l in lines if b"<FONT size=" in l)
                 expected = "%s（%s：%d）" % (company["name"], company["market"], company["code"])
-                self.assertEqual(name_line, name_prefix + expected.encode("euc_jp") + b"</FONT></TD>")
+                self.assertEqual(name_line,
+                                 name_prefix + expected.encode("euc_jp") + b"</FONT></TD>")
                 has_table = rp.TABLE_START.encode("ascii") in lines
                 self.assertEqual(has_table, company["kind"] != generate.NO_TABLE)
                 if has_table:
@@ -147,9 +149,10 @@ class DataSet(unittest.TestCase):
         pages = b"".join(self.pages.values())
         for text in ["百万円<BR>", "千円<BR>", "千株<BR>", "円<BR>", "%<BR>", "ヶ月<BR>",
                      "\n−<BR>", "△", "▲", "0ヶ月<BR>"]:
-            self.assertIn(text.encode("euc_jp"), pages, text)
+            self.assertTrue(text.encode("euc_jp") in pages, "no %s on any page" % text)
         self.assertEqual("−".encode("euc_jp"), b"\xa1\xdd")
-        self.assertRegex(pages, rb"\n-[0-9][0-9,.]*(\xc9\xb4\xcb\xfc\xb1\xdf|%)<BR>")
+        minus = rb"\n-[0-9][0-9,.]*(\xc9\xb4\xcb\xfc\xb1\xdf|%)<BR>"  # -1,234百万円, -1.2%
+        self.assertIsNotNone(re.search(minus, pages), "no ASCII minus on any page")
 
 
 def expected_field(period, item):
