@@ -31,6 +31,19 @@ void append(NumberText* number, char byte) {
 
 bool is_digit(unsigned char byte) { return isdigit(byte) != 0; }
 
+// The steps both parsers take first: a digit, sign or point joins the number text, a comma is
+// skipped. Returns whether the byte at *at was one of those (and steps past it).
+bool take_number_byte(NumberText* number, const unsigned char** at) {
+  const unsigned char byte = **at;
+  if (is_digit(byte) || byte == '+' || byte == '-' || byte == '.') {
+    append(number, static_cast<char>(byte));
+  } else if (byte != ',') {
+    return false;
+  }
+  *at += 1;
+  return true;
+}
+
 bool is_pair(const unsigned char* at, unsigned char first, unsigned char second) {
   // at[1] exists whenever at[0] is not the terminator.
   return at[0] == first && at[1] == second;
@@ -77,12 +90,8 @@ double parse_amount(const char* text) {
   double scale = 1.0;
   const auto* at = reinterpret_cast<const unsigned char*>(text);
   while (*at != '\0') {
-    if (is_digit(*at) || *at == '+' || *at == '-' || *at == '.') {
-      append(&number, static_cast<char>(*at));
-      at += 1;
-    } else if (*at == ',') {
-      at += 1;
-    } else if (is_pair(at, Lead100, Trail100)) {
+    if (take_number_byte(&number, &at)) continue;
+    if (is_pair(at, Lead100, Trail100)) {
       scale *= 100;
       at += 2;
     } else if (is_pair(at, Lead10000, Trail10000)) {
@@ -111,12 +120,8 @@ void parse_period_date(const char* text, CalendarTime* destination) {
   int32_t day = 1;
   const auto* at = reinterpret_cast<const unsigned char*>(text);
   while (*at != '\0') {
-    if (is_digit(*at) || *at == '+' || *at == '-' || *at == '.') {
-      append(&number, static_cast<char>(*at));
-      at += 1;
-    } else if (*at == ',') {
-      at += 1;
-    } else if (is_pair(at, LeadYear, TrailYear)) {
+    if (take_number_byte(&number, &at)) continue;
+    if (is_pair(at, LeadYear, TrailYear)) {
       year = read_int32(number.text);
       clear(&number);
       at += 2;
