@@ -296,4 +296,5 @@ EXPECTED_STDERR_LINES = [
     "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,wｴwﾊ,1", "1320,境界計測,1", "1321,二葉電工,2",
 ]
 EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
-RESET_REPORT = "URLオープンエラー\n: Connection reset by peer\n".encode("shift_jis")
+REQUEST_FAILED = "URLオープンエラー\n".encode("shift_jis")
+RESET_REPORT = REQUEST_FAILED + b": Connection reset by peer\n"
