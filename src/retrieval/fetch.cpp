@@ -2,10 +2,9 @@
 
 #include <cstdio>
 
-#include "parsing/scanner.h"
 #include "platform/bounded.h"
 #include "profile_url.h"
-#include "retrieval/line_reader.h"
+#include "retrieval/response_scan.h"
 
 int32_t fetch_company(int code, HINTERNET session, PeriodTable* table, CompanyName* name) {
   char url[64];
@@ -26,21 +25,7 @@ int32_t fetch_company(int code, HINTERNET session, PeriodTable* table, CompanyNa
   ResponseReader reader = start_reader(session, request);
   ResultsScanner scanner;
   start_scanner(&scanner, table, name);
-  Line line;
-  int32_t result = 0;
-  for (;;) {
-    if (next_line(&reader, &line) == nullptr) {
-      result = period_count(&scanner);
-      break;
-    }
-    // The copy keeps every byte of the line, NUL included; a failed write does not stop the scan.
-    fwrite(line.text, 1, line.length, copy);
-    ScanVerdict verdict = feed_line(&scanner, line.text);
-    if (verdict.stop) {
-      result = verdict.result;
-      break;
-    }
-  }
+  int32_t result = scan_response(&reader, &scanner, copy);
   InternetCloseHandle(request);
   fclose(copy);
   return result;
