@@ -15,20 +15,28 @@
 namespace {
 
 // The output length after each unit of the conversion of text (0 first): a byte below 0x80 is
-// one unit of one byte, a high-bit byte with a byte after it one unit of two.
+// one unit of one byte, 8E and a katakana byte one of one byte, 8F and two bytes of A1 or above
+// one of two (〓), any other high-bit byte with a byte after it one of two.
 std::vector<size_t> unit_ends(const char* text, size_t length) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   std::vector<size_t> ends = {0};
   size_t in = 0;
   while (in < length) {
-    if (static_cast<unsigned char>(text[in]) < 0x80) {
-      in += 1;
-      ends.push_back(ends.back() + 1);
-    } else if (in + 1 < length) {
-      in += 2;
-      ends.push_back(ends.back() + 2);
-    } else {
+    const unsigned char first = bytes[in];
+    size_t taken = 2;
+    size_t written = 2;
+    if (first < 0x80) {
+      taken = written = 1;
+    } else if (in + 1 >= length) {
       break;
+    } else if (first == 0x8E && bytes[in + 1] >= 0xA1 && bytes[in + 1] <= 0xDF) {
+      written = 1;
+    } else if (first == 0x8F && bytes[in + 1] >= 0xA1) {
+      if (in + 2 >= length) break;
+      if (bytes[in + 2] >= 0xA1) taken = 3;
     }
+    in += taken;
+    ends.push_back(ends.back() + written);
   }
   return ends;
 }

@@ -52,7 +52,7 @@ def corpus():
     out = {}
     lines = high_bit_lines()
     out["euc_to_sjis"] = {f"line{i:02d}": l for i, l in enumerate(lines[:: max(1, len(lines) // 12)])}
-    out["euc_to_sjis"]["katakana"] = b"\x8e\xb6\x8e\xcc\xa1\xca1318\xa1\xcb"
+    out["euc_to_sjis"]["katakana"] = b"\x8e\xb6\x8e\xcc\x8f\xec\xbf\xa1\xca1318\xa1\xcb"
     out["euc_to_sjis"]["lone_lead"] = "製作所".encode("euc_jp") + b"\xb0"
 
     texts = cell_texts()

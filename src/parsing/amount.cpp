@@ -109,7 +109,7 @@ double parse_amount(const char* text) {
     }
   }
   // At most 63 bytes of digits, signs and points, with no exponent: always within double range.
-  return atof(number.text) * scale;
+  return strtod(number.text, nullptr) * scale;
 }
 
 void parse_period_date(const char* text, CalendarTime* destination) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -66,13 +68,23 @@ INSTANTIATE_TEST_SUITE_P(
                                    "B",
                                    "\x82\xBF"
                                    "B"},
-                    // Half-width katakana and JIS X 0212 get no special case.
-                    ConversionCase{"single_shift_8e", "\x8E\xB1", "\x77\xAF"},
-                    ConversionCase{"single_shift_8f", "\x8F\xB0\xB1\xC7", "\x78\x4F\x89\x66"},
+                    // Half-width katakana: 8E and a byte in A1..DF give that byte alone.
+                    ConversionCase{"katakana",
+                                   "\x8E\xB1\x8E\xDF"
+                                   "A",
+                                   "\xB1\xDF"
+                                   "A"},
+                    ConversionCase{"8e_before_a0_is_a_pair", "\x8E\xA0", "\x77\x9E"},
+                    ConversionCase{"8e_before_e0_is_a_pair", "\x8E\xE0", "\x77\xDE"},
+                    // JIS X 0212 (鷗): the geta mark, and the （ after it is kept.
+                    ConversionCase{"jis_x_0212", "\x8F\xEC\xBF\xA1\xCA", "\x81\xAC\x81\x69"},
+                    ConversionCase{"8f_before_ascii_is_a_pair", "\x8F\x41", "\x78\x60"},
+                    ConversionCase{"8f_third_byte_ascii", "\x8F\xB0\x41", "\x78\x4F\x41"},
+                    ConversionCase{"8f_cut_after_one", "A\x8F\xB0", "A"},
+                    ConversionCase{"8e_alone", "A\x8E", "A"},
                     // A lead byte with no second byte writes nothing.
                     ConversionCase{"lone_lead_alone", "\xB7", ""},
-                    ConversionCase{"lone_lead_after_text", "AB\xB7\xE8\xC7", "AB\x8C\x88"},
-                    ConversionCase{"8f_third_byte_alone", "\x8F\xB0\xB1", "\x78\x4F"}),
+                    ConversionCase{"lone_lead_after_text", "AB\xB7\xE8\xC7", "AB\x8C\x88"}),
     [](const testing::TestParamInfo<ConversionCase>& info) { return info.param.label; });
 
 TEST(EucToSjisTerminator, NeverReadsOrWritesPastTheTerminator) {
@@ -125,9 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "A\xB7\xE8"
                     "B",
                     3, "A"},
-        // 8E B1 converts to 77 AF: a pair even though its first output byte is below 0x80.
-        BoundedCase{"katakana_pair_not_split", "\x8E\xB1\x8E\xB1", 4, "\x77\xAF"},
-        BoundedCase{"katakana_pair_fits", "\x8E\xB1\x8E\xB1", 5, "\x77\xAF\x77\xAF"}),
+        // A half-width katakana byte is a unit of one byte, 〓 a unit of two.
+        BoundedCase{"katakana_fits_one_byte", "AB\x8E\xB1\x8E\xB2", 4, "AB\xB1"},
+        BoundedCase{"geta_not_split", "A\x8F\xEC\xBF", 3, "A"},
+        BoundedCase{"geta_fits", "A\x8F\xEC\xBF", 4, "A\x81\xAC"}),
     [](const testing::TestParamInfo<BoundedCase>& info) { return info.param.label; });
 
 TEST(EucToSjisBoundedLength, ConvertsOnlyTheGivenBytes) {
@@ -144,6 +157,12 @@ TEST(EucToSjisBoundedLength, PairCutByTheLengthIsALoneLeadByte) {
   char out[16];
   EXPECT_EQ(euc_to_sjis_bounded(source, 3, out, sizeof out), 2u);
   EXPECT_STREQ(out, "\x8C\x88");
+}
+
+TEST(EucToSjisBoundedLength, AJisX0212CharacterCutByTheLengthWritesNothing) {
+  char out[16];
+  EXPECT_EQ(euc_to_sjis_bounded("A\x8F\xEC\xBF", 3, out, sizeof out), 1u);
+  EXPECT_STREQ(out, "A");
 }
 
 TEST(EucToSjisBoundedLength, TerminatorBeforeTheLengthEndsTheText) {
@@ -166,6 +185,31 @@ TEST(EucToSjisBoundedLength, NeverExceedsCapacityForALongLine) {
   EXPECT_EQ(euc_to_sjis_bounded(source.c_str(), source.size(), out, 64), 63u);
   EXPECT_EQ(out[63], '\0');
   EXPECT_EQ(out[64], 'X');
+}
+
+struct Jis0208Pair {
+  uint16_t euc;
+  uint16_t sjis;
+};
+
+// Every JIS X 0208 character, as a standard codec converts it.
+const Jis0208Pair Jis0208Pairs[] = {
+#include "jis0208_pairs.inc"
+};
+
+TEST(EucToSjisJis0208, EveryCharacterConvertsAsTheStandardCodecDoes) {
+  ASSERT_EQ(std::size(Jis0208Pairs), 6879u);
+  int differing = 0;
+  for (const Jis0208Pair& pair : Jis0208Pairs) {
+    const char euc[] = {static_cast<char>(pair.euc >> 8), static_cast<char>(pair.euc & 0xFF), 0};
+    char out[4];
+    euc_to_sjis(euc, out);
+    const int sjis = (static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]);
+    if (sjis != pair.sjis || out[2] != '\0') {
+      if (++differing <= 5) ADD_FAILURE() << std::hex << pair.euc << " gives " << sjis;
+    }
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

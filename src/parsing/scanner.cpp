@@ -49,7 +49,8 @@ int32_t add_saturating(int32_t a, int32_t b) {
 }
 
 // The name line: its text from NameOffset must hold "（", and after it "）". The name is the
-// text before "（", cut to fit CompanyName without splitting a pair.
+// converted text before "（"; when that is longer than CompanyName holds, it is cut to fit
+// without splitting a unit.
 ScanVerdict take_name(ResultsScanner* scanner, const char* line) {
   const char* source = strlen(line) > NameOffset ? line + NameOffset : "";
   euc_to_sjis_bounded(source, scanner->name_text, sizeof scanner->name_text);
@@ -57,8 +58,12 @@ ScanVerdict take_name(ResultsScanner* scanner, const char* line) {
   if (open == nullptr) return stop_with(LayoutFailed);
   const auto open_at = static_cast<size_t>(open - scanner->name_text);
   char* name = scanner->name->text;
-  const size_t fitting = euc_to_sjis_bounded(source, name, sizeof scanner->name->text);
-  if (open_at < fitting) name[open_at] = '\0';
+  if (open_at < sizeof scanner->name->text) {
+    memcpy(name, scanner->name_text, open_at);
+    name[open_at] = '\0';
+  } else {
+    euc_to_sjis_bounded(source, name, sizeof scanner->name->text);
+  }
   if (strstr(open + strlen(OpenParenthesis), CloseParenthesis) == nullptr) {
     return stop_with(LayoutFailed);
   }

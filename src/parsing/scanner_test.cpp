@@ -124,13 +124,47 @@ void expect_date(const CalendarTime& time, int year, int month, int day) {
   EXPECT_EQ(time.tm_hour, 12);
 }
 
-TEST(ScannerMarkers, HaveTheirLengths) {
-  EXPECT_EQ(NameLinePrefix.size(), 20u);
-  EXPECT_EQ(TableStart.size(), 63u);
-  EXPECT_EQ(HeaderCell.size(), 49u);
-  EXPECT_EQ(LabelCell.size(), 42u);
-  EXPECT_EQ(ValueCell.size(), 56u);
+// Each marker is matched whole: a page with one marker short of its last byte reads otherwise.
+struct CutMarkerCase {
+  const char* label;
+  int line;  // of the page below; -1: no marker cut
+  std::string marker;
+  bool stopped;
+  int32_t result;
+  bool stored;
+  const char* name;
+};
+
+void PrintTo(const CutMarkerCase& c, std::ostream* os) { *os << c.label; }
+
+class ScannerMarkers : public Scanner, public testing::WithParamInterface<CutMarkerCase> {};
+
+TEST_P(ScannerMarkers, AMarkerShortOfItsLastByteIsNotTaken) {
+  const CutMarkerCase& c = GetParam();
+  std::vector<std::string> page = {
+      name_line("A" OPEN_PAREN CLOSE_PAREN), TableStart, header("2003"), LabelCell, ValueCell,
+      "2003" NEN "3" GATSU KI "<BR>",        TableEnd};
+  if (c.line >= 0) {
+    std::string& line = page[c.line];
+    line.replace(line.find(c.marker), c.marker.size(), c.marker.substr(0, c.marker.size() - 1));
+  }
+  const Outcome outcome = feed(page);
+  EXPECT_EQ(outcome.stopped, c.stopped);
+  EXPECT_EQ(outcome.result, c.result);
+  EXPECT_EQ(record(1).period_end.tm_year == 103, c.stored);
+  EXPECT_STREQ(name.text, c.name);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScannerMarkers,
+    testing::Values(CutMarkerCase{"none", -1, "", true, 1, true, "A"},
+                    CutMarkerCase{"name_line", 0, "<FONT size=", true, 1, true, "earlier"},
+                    CutMarkerCase{"table_start", 1, TableStart, false, 0, false, "A"},
+                    CutMarkerCase{"header_cell", 2, HeaderCell, true, 0, true, "A"},
+                    CutMarkerCase{"label_cell", 3, LabelCell, false, 1, false, "A"},
+                    CutMarkerCase{"opening_value_cell", 4, ValueCell, false, 1, false, "A"},
+                    CutMarkerCase{"table_end", 6, TableEnd, false, 1, true, "A"}),
+    [](const testing::TestParamInfo<CutMarkerCase>& info) { return info.param.label; });
 
 // ---- A whole page ----
 
@@ -573,7 +607,10 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"21_bytes", NameLinePrefix + "X", true, "earlier"},
         // ｱｲ（ (half-width katakana).
         NameCase{"katakana", name_line("\x8E\xB1\x8E\xB2" OPEN_PAREN CLOSE_PAREN), false,
-                 "\x77\xAF\x77\xB0"},
+                 "\xB1\xB2"},
+        // 森鷗外（: the JIS X 0212 character becomes 〓 and the parenthesis is still found.
+        NameCase{"jis_x_0212", name_line("\xBF\xB9\x8F\xEC\xBF\xB3\xB0" OPEN_PAREN CLOSE_PAREN),
+                 false, "\x90\x58\x81\xAC\x8A\x4F"},
         // Long names are cut at 127 bytes, never in the middle of a pair.
         NameCase{"ascii_127", name_line(std::string(127, 'A') + OPEN_PAREN CLOSE_PAREN), false,
                  std::string(127, 'A')},
@@ -587,9 +624,16 @@ INSTANTIATE_TEST_SUITE_P(
                  repeat(SJIS_KETSU, 63)},
         NameCase{"63_pairs_and_ascii", name_line(repeat(KETSU, 63) + "AB" OPEN_PAREN CLOSE_PAREN),
                  false, repeat(SJIS_KETSU, 63) + "A"},
-        // Converted katakana pairs begin with 77, below 0x80: still never split.
-        NameCase{"64_katakana_pairs", name_line(repeat("\x8E\xB1", 64) + OPEN_PAREN CLOSE_PAREN),
-                 false, repeat("\x77\xAF", 63)},
+        NameCase{"128_katakana", name_line(repeat("\x8E\xB1", 128) + OPEN_PAREN CLOSE_PAREN), false,
+                 std::string(127, '\xB1')},
+        // The "（" that the search finds across a pair (89 81, then "i" 69) at byte 127 or 126:
+        // the name is the text before it in both cases.
+        NameCase{"paren_found_across_a_pair_at_127",
+                 name_line(std::string(126, 'A') + "\xB1\xE1\x69" CLOSE_PAREN), false,
+                 std::string(126, 'A') + "\x89"},
+        NameCase{"paren_found_across_a_pair_at_126",
+                 name_line(std::string(125, 'A') + "\xB1\xE1\x69" CLOSE_PAREN), false,
+                 std::string(125, 'A') + "\x89"},
         NameCase{"parenthesis_beyond_the_cut_missing_close",
                  name_line(std::string(130, 'A') + OPEN_PAREN), true, std::string(127, 'A')}),
     [](const testing::TestParamInfo<NameCase>& info) { return info.param.label; });

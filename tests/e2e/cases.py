@@ -117,8 +117,9 @@ PAGES[1316] = rp.page(rp.table_lines(["2024年6月期"],
 # A NUL byte inside a value line hides the rest of that line from the scan.
 PAGES[1317] = page_with_table("零細精工", 1317, ["2024年6月期"], SMALL).replace(
     "812百万円<BR>".encode("euc_jp"), "8\x0012百万円<BR>".encode("euc_jp"))
-# A name in half-width katakana (EUC-JP single shift 8E), converted pair by pair.
-PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\xa1\xca1318\xa1\xcb</FONT>'] +
+# A name in half-width katakana (EUC-JP single shift 8E) and JIS X 0212 (8F, here 鷗).
+PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\x8f\xec\xbf'
+                       b'\xa1\xca1318\xa1\xcb</FONT>'] +
                       rp.table_lines(["2024年6月期"], SMALL))
 
 # Two periods.
@@ -281,8 +282,8 @@ EXPECTED_STDOUT = (
 """ +
     "1316,,1\n" + SMALL_ROWS.replace("2024/6\n", "1900/1\n").replace("2024/8/9", "1900/1/1") +
     "1317,零細精工,1\n" + SHIFTED_ROWS +
-    # 8E B6 and 8E CC convert to 77 B4 and 77 CA, which read as w, ｴ, w, ﾊ.
-    "1318,wｴwﾊ,1\n" + SMALL_ROWS +
+    # Half-width katakana stays itself; Shift_JIS has no 鷗, so it shows as 〓.
+    "1318,ｶﾌ〓,1\n" + SMALL_ROWS +
     "1320,境界計測,1\n" + SMALL_ROWS.replace("売上高,812000000", "売上高,81200") +
     # The first two fields of every row of the three-period company.
     "1321,二葉電工,2\n" + "".join(line.rsplit(",", 1)[0] + "\n"
@@ -293,7 +294,7 @@ EXPECTED_STDERR_LINES = [
     "1301,極東製作所,3", "1302,みなと商事,1", "1303,北辰物産,1", "1307,四国精機,3",
     "1308,港湾運輸,1", "1309,朝霧化学,1", "1310,長尺興業,1", "1312,迂回通信,1",
     "URLオープンエラー", ": Connection reset by peer",  # RESET_REPORT
-    "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,wｴwﾊ,1", "1320,境界計測,1", "1321,二葉電工,2",
+    "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,ｶﾌ〓,1", "1320,境界計測,1", "1321,二葉電工,2",
 ]
 EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
 REQUEST_FAILED = "URLオープンエラー\n".encode("shift_jis")
