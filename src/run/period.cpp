@@ -138,6 +138,10 @@ void reset_period_table(PeriodTable* table) {
   }
 }
 
+const char* report_label(int item) { return Rows[item - 1].label; }
+
+const char* report_format(int item) { return Rows[item - 1].format; }
+
 void write_report(FILE* stream, const PeriodTable* table, int n) {
   if (n > MaxPeriods) n = MaxPeriods;
   for (int item = 1; item <= ItemCount; ++item) {

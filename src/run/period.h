@@ -41,5 +41,9 @@ const double* amount_field(const PeriodRecord* record, int item);
 // Empties the table: both dates 1900-01-01 12:00:00, every number 0.
 void reset_period_table(PeriodTable* table);
 
+// Item 1..23's Shift_JIS label and the conversion its fields print with (",%.2f" and the like).
+const char* report_label(int item);
+const char* report_format(int item);
+
 // Writes the 23 labelled rows for the first n records (n is limited to 1..MaxPeriods).
 void write_report(FILE* stream, const PeriodTable* table, int n);

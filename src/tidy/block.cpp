@@ -1,0 +1,230 @@
+#include "tidy/block.h"
+
+#include <stdexcept>
+
+#include "platform/text_encoding.h"
+
+namespace tidy {
+
+Form item_form(int item) {
+  std::string_view format = report_format(item);
+  if (format == ",%i/%i") return Form::YearMonth;
+  if (format == ",%i/%i/%i") return Form::Date;
+  if (format == ",%i" || format == ",%.0f") return Form::Integer;
+  if (format == ",%.2f") return Form::TwoDecimals;
+  throw std::logic_error("item " + std::to_string(item) + " prints with an unknown conversion");
+}
+
+namespace {
+
+// Digits without a leading zero, as printf writes a whole number; the rest is left in text.
+bool take_whole(std::string_view& text) {
+  size_t n = 0;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == 0 || (n > 1 && text[0] == '0')) return false;
+  text.remove_prefix(n);
+  return true;
+}
+
+bool take_integer(std::string_view& text) {
+  if (!text.empty() && text[0] == '-') text.remove_prefix(1);
+  return take_whole(text);
+}
+
+bool take(std::string_view& text, char c) {
+  if (text.empty() || text[0] != c) return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+bool has_form(std::string_view text, Form form) {
+  switch (form) {
+    case Form::YearMonth:
+      return take_integer(text) && take(text, '/') && take_integer(text) && text.empty();
+    case Form::Date:
+      return take_integer(text) && take(text, '/') && take_integer(text) && take(text, '/') &&
+             take_integer(text) && text.empty();
+    case Form::Integer:
+      return take_integer(text) && text.empty();
+    case Form::TwoDecimals:
+      return take_integer(text) && take(text, '.') && text.size() == 2 && text[0] >= '0' &&
+             text[0] <= '9' && text[1] >= '0' && text[1] <= '9';
+  }
+  return false;
+}
+
+const char* form_text(Form form) {
+  switch (form) {
+    case Form::YearMonth:
+      return "a year/month like 2024/12";
+    case Form::Date:
+      return "a year/month/day like 2025/2/10";
+    case Form::Integer:
+      return "a whole number";
+    case Form::TwoDecimals:
+      return "a number with two decimals like -3.52";
+  }
+  return "";
+}
+
+// The text in quotes as UTF-8, its first 40 bytes or so.
+std::string quoted(std::string_view text) {
+  size_t shown = 0;
+  while (shown < text.size() && shown < 40) shown += sjis_unit_length(text.substr(shown));
+  std::string out = "\"";
+  append_sjis_as_utf8(out, text.substr(0, shown));
+  return out + (shown < text.size() ? "...\"" : "\"");
+}
+
+std::string item_name(int item) {
+  std::string out = "row " + std::to_string(item) + " (";
+  append_sjis_as_utf8(out, report_label(item));
+  return out + ")";
+}
+
+std::string_view label_of(std::string_view text) { return text.substr(0, text.find(',')); }
+
+bool is_row(std::string_view text) {
+  for (int item = 1; item <= ItemCount; ++item) {
+    if (label_of(text) == report_label(item)) return true;
+  }
+  return false;
+}
+
+// What a line that is not the expected one is: a row, an empty line or its text.
+std::string described(std::string_view text) {
+  if (text.empty()) return "an empty line";
+  for (int item = 1; item <= ItemCount; ++item) {
+    if (label_of(text) == report_label(item)) return item_name(item);
+  }
+  return quoted(text);
+}
+
+// Code, name and count of a summary line "%i,%s,%i", whose name can hold commas; why, when
+// given, says what is wrong with a line that is not one.
+bool parse_summary(std::string_view text, Block* block, std::string* why) {
+  size_t first = text.find(','), last = text.rfind(',');
+  if (first == std::string_view::npos || first == last || is_row(text)) {
+    if (why) *why = "expected a summary line code,name,periods, found " + described(text);
+    return false;
+  }
+  std::string_view code = text.substr(0, first), count = text.substr(last + 1);
+  std::string_view rest = code;
+  if (code.size() != 4 || !take_whole(rest) || !rest.empty() || code < "1300") {
+    if (why) *why = "the code " + quoted(code) + " is not a four-digit code of 1300..9999";
+    return false;
+  }
+  if (count.size() != 1 || count[0] < '1' || count[0] > '3') {
+    if (why) *why = "the period count " + quoted(count) + " is not 1, 2 or 3";
+    return false;
+  }
+  if (block != nullptr) {
+    block->summary.assign(text);
+    std::string_view summary = block->summary;
+    block->code = summary.substr(0, first);
+    block->name = summary.substr(first + 1, last - first - 1);
+    block->periods = count[0] - '0';
+  }
+  return true;
+}
+
+}  // namespace
+
+BlockReader::Result BlockReader::refuse(long long line, std::string message) {
+  refused_line_ = line;
+  message_ = std::move(message);
+  state_ = State::Skipping;
+  return Result::Refused;
+}
+
+bool BlockReader::start_block(std::string_view text, long long line, std::string* why) {
+  if (!parse_summary(text, &block_, why)) return false;
+  block_.line = line;
+  block_.text.clear();
+  state_ = State::Rows;
+  next_item_ = 1;
+  return true;
+}
+
+BlockReader::Result BlockReader::line(const Line& line) {
+  std::string why;
+  if (line.too_long) {
+    return refuse(line.number, "the line is longer than " + std::to_string(MaxLineLength) +
+                                   " bytes: not the sweep's output");
+  }
+  if (!line.has_line_end) {
+    std::string cut = state_ == State::Rows ? "the block of summary line " +
+                                                  std::to_string(block_.line) + " is cut off"
+                                            : "the last line is cut off";
+    return refuse(line.number, "the line has no line end: " + cut + " (the sweep was stopped?)");
+  }
+  switch (state_) {
+    case State::Skipping:
+      start_block(line.text, line.number, nullptr);
+      return Result::More;
+    case State::Summary:
+      if (start_block(line.text, line.number, &why)) return Result::More;
+      return refuse(line.number, why);
+    case State::Rows:
+      return row(line.text, line.number);
+  }
+  return Result::More;
+}
+
+BlockReader::Result BlockReader::row(std::string_view text, long long line) {
+  const int item = next_item_;
+  if (parse_summary(text, nullptr, nullptr)) {
+    std::string message =
+        item == 1 ? "summary line " + std::to_string(block_.line) +
+                        " is followed by another summary line instead of its rows: was standard "
+                        "error captured with standard output (2>&1)?"
+                  : "expected " + item_name(item) +
+                        ", found a summary line: the block of summary "
+                        "line " +
+                        std::to_string(block_.line) + " ends after " + item_name(item - 1);
+    refuse(line, message);
+    start_block(text, line, nullptr);
+    return Result::Refused;
+  }
+  std::string_view label = label_of(text);
+  if (label != report_label(item)) {
+    return refuse(line, "expected " + item_name(item) + ", found " + described(text));
+  }
+  std::string_view rest = text.substr(label.size());
+  int fields = 0;
+  for (char c : rest) fields += c == ',';
+  if (fields != block_.periods) {
+    return refuse(line, item_name(item) + " has " + std::to_string(fields) + " field" +
+                            (fields == 1 ? "" : "s") + ", the summary line " +
+                            std::to_string(block_.line) + " says " +
+                            std::to_string(block_.periods));
+  }
+  const Form form = item_form(item);
+  for (int k = 0; k < fields; ++k) {
+    rest.remove_prefix(1);  // the comma
+    std::string_view field = rest.substr(0, rest.find(','));
+    rest.remove_prefix(field.size());
+    if (!has_form(field, form)) {
+      return refuse(line, item_name(item) + ", period " + std::to_string(k + 1) + ": " +
+                              quoted(field) + " is not " + form_text(form));
+    }
+    block_.fields[item - 1][k] = {block_.text.size(), field.size()};
+    block_.text += field;
+  }
+  if (item < ItemCount) {
+    ++next_item_;
+    return Result::More;
+  }
+  state_ = State::Summary;
+  return Result::Block;
+}
+
+BlockReader::Result BlockReader::end(long long last) {
+  if (state_ != State::Rows) return Result::More;
+  std::string after = next_item_ == 1 ? "its summary line" : item_name(next_item_ - 1);
+  return refuse(last + 1, "the input ends inside the block of summary line " +
+                              std::to_string(block_.line) + ", after " + after +
+                              " (the sweep was stopped?)");
+}
+
+}  // namespace tidy

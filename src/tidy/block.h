@@ -1,0 +1,67 @@
+#pragma once
+
+// The sweep's output block by block: a summary line "code,name,periods" and the report's 23
+// labelled rows, each with one field per period, checked against the forms the sweep prints.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "run/period.h"
+#include "tidy/lines.h"
+
+namespace tidy {
+
+// How a row's fields are printed.
+enum class Form { YearMonth, Date, Integer, TwoDecimals };
+
+// The form of item 1..23's fields, from the conversion the report prints it with.
+Form item_form(int item);
+
+struct Block {
+  std::string_view code, name;  // into summary; name: Shift_JIS, as printed
+  int periods = 0;
+  long long line = 0;  // of the summary line
+  // A field of item 1..23 for period 0..periods-1, as printed.
+  std::string_view field(int item, int period) const {
+    const Span& s = fields[item - 1][period];
+    return std::string_view(text).substr(s.start, s.length);
+  }
+
+  struct Span {
+    size_t start, length;
+  };
+  std::string summary;
+  std::string text;  // the rows' fields
+  std::array<std::array<Span, MaxPeriods>, ItemCount> fields;
+};
+
+// Reads blocks line by line. After a refusal it skips lines up to the next valid summary line,
+// which starts a block again; a summary line that was refused for coming too early starts one.
+class BlockReader {
+ public:
+  enum class Result { More, Block, Refused };
+
+  Result line(const Line& line);
+  // The input ends after line last: a block left open is refused.
+  Result end(long long last);
+
+  const Block& block() const { return block_; }
+  // The refusal: the line it is about and what was wrong (UTF-8).
+  long long refused_line() const { return refused_line_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  Result refuse(long long line, std::string message);
+  bool start_block(std::string_view text, long long line, std::string* why);
+  Result row(std::string_view text, long long line);
+
+  enum class State { Summary, Rows, Skipping };
+  State state_ = State::Summary;
+  int next_item_ = 1;
+  Block block_;
+  long long refused_line_ = 0;
+  std::string message_;
+};
+
+}  // namespace tidy

@@ -1,0 +1,66 @@
+#include "tidy/convert.h"
+
+#include "tidy/block.h"
+#include "tidy/rows.h"
+
+namespace tidy {
+
+namespace {
+
+constexpr size_t FlushSize = 1 << 20;
+
+const char* const Program = "kessan-tidy: ";
+
+}  // namespace
+
+int convert(const Options& options, const Io& io) {
+  std::string out;
+  out.reserve(FlushSize + 64 * 1024);
+  append_start(out, options.format, options.encoding, options.header);
+  bool skipped = false;
+  std::vector<std::string> inputs = options.inputs;
+  if (inputs.empty()) inputs.push_back("-");
+  for (const std::string& input : inputs) {
+    const std::string name = input == "-" ? "<stdin>" : input;
+    Source source;
+    std::string reason;
+    if (!io.open(input, source, reason)) {
+      io.report(Program + name + ": cannot open: " + reason);
+      io.write(out);
+      return Failed;
+    }
+    LineSplitter lines(std::move(source));
+    BlockReader reader;
+    Line line;
+    BlockReader::Result result = BlockReader::Result::More;
+    for (;;) {
+      LineSplitter::Next next = lines.next(line);
+      if (next == LineSplitter::Next::ReadError) {
+        io.report(Program + name + ": cannot read after line " + std::to_string(line.number));
+        io.write(out);
+        return Failed;
+      }
+      result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
+      if (result == BlockReader::Result::Block) {
+        append_rows(out, reader.block(), options.format, options.encoding);
+        if (out.size() >= FlushSize) {
+          if (!io.write(out)) return Failed;
+          out.clear();
+        }
+      } else if (result == BlockReader::Result::Refused) {
+        io.report(Program + name + ":" + std::to_string(reader.refused_line()) + ": " +
+                  reader.message());
+        if (!options.keep_going) {
+          io.write(out);
+          return Failed;
+        }
+        skipped = true;
+      }
+      if (next == LineSplitter::Next::End) break;
+    }
+  }
+  if (!io.write(out)) return Failed;
+  return skipped ? Skipped : Converted;
+}
+
+}  // namespace tidy

@@ -1,0 +1,30 @@
+#pragma once
+
+// One run: the inputs one after another, block by block, into the table.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tidy/lines.h"
+#include "tidy/options.h"
+
+namespace tidy {
+
+struct Io {
+  // Opens the named input ("-": standard input); false, with the reason, when it cannot.
+  std::function<bool(const std::string& name, Source& source, std::string& reason)> open;
+  // Writes bytes of the table; false when it failed (and reported why).
+  std::function<bool(std::string_view bytes)> write;
+  // Reports one message, without its line end.
+  std::function<void(const std::string& message)> report;
+};
+
+// Exit codes.
+constexpr int Converted = 0, Failed = 1, Skipped = 2, WrongUsage = 64;
+
+// Converts the inputs of options through io: Converted, Failed or Skipped. A block's rows are
+// written only once the whole block has been read and found right.
+int convert(const Options& options, const Io& io);
+
+}  // namespace tidy

@@ -1,0 +1,121 @@
+#include "tidy/options.h"
+
+namespace tidy {
+
+const char* const Usage =
+    "Usage: kessan-tidy [OPTION]... [FILE]...\n"
+    "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
+    "company and period. Reads the FILEs one after another, or standard input when there is\n"
+    "none or for \"-\"; writes the table to standard output.\n"
+    "\n"
+    "  --format csv|tsv|jsonl    CSV (default, RFC 4180 quoting), TSV, or JSON Lines\n"
+    "  --encoding utf-8|utf-8-bom|cp932\n"
+    "                            the table's text: UTF-8 (default), UTF-8 with a byte-order\n"
+    "                            mark (for Excel), or Shift_JIS\n"
+    "  --header en|ja|none       CSV and TSV's first line: the column names (default), the\n"
+    "                            report's Japanese labels, or none; JSON Lines keys are always\n"
+    "                            the column names\n"
+    "  -o FILE                   write the table to FILE, whole or not at all\n"
+    "  --keep-going              report and skip each bad block, convert the rest\n"
+    "  --help                    show this text\n"
+    "\n"
+    "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
+    "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
+    "dividend_per_share, dividend_class, equity_per_share, shares_issued, total_assets,\n"
+    "shareholders_equity, capital_stock, interest_bearing_debt, retained_earnings,\n"
+    "equity_ratio, unrealized_gains, roa, roe, ordinary_roa. Figures as the sweep printed them.\n"
+    "\n"
+    "Exit status: 0 converted; 1 an error in the input (the first one ends the run, and only\n"
+    "the companies before it are written) or in reading or writing; 2 blocks were skipped\n"
+    "(--keep-going); 64 a wrong command line.\n"
+    "\n"
+    "Example:\n"
+    "  kessan > results.csv\n"
+    "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n";
+
+namespace {
+
+template <typename T>
+struct Choice {
+  const char* text;
+  T value;
+};
+
+template <typename T, size_t N>
+bool choose(const std::string& option, const std::string& text, const Choice<T> (&choices)[N],
+            T& value, std::string& error) {
+  for (const Choice<T>& choice : choices) {
+    if (text == choice.text) {
+      value = choice.value;
+      return true;
+    }
+  }
+  error = option + " does not take \"" + text + "\"; it takes ";
+  for (size_t i = 0; i < N; ++i) error += std::string(i ? ", " : "") + choices[i].text;
+  return false;
+}
+
+const Choice<Format> Formats[] = {
+    {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"jsonl", Format::Jsonl}};
+const Choice<Encoding> Encodings[] = {
+    {"utf-8", Encoding::Utf8}, {"utf-8-bom", Encoding::Utf8Bom}, {"cp932", Encoding::Cp932}};
+const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none", Header::None}};
+
+}  // namespace
+
+Parsed parse_command_line(const std::vector<std::string>& args, Options& options,
+                          std::string& error) {
+  bool only_files = false;
+  bool has_output = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (only_files || arg == "-" || arg.empty() || arg[0] != '-') {
+      options.inputs.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_files = true;
+      continue;
+    }
+    if (arg == "--help") return Parsed::Help;
+    if (arg == "--keep-going") {
+      options.keep_going = true;
+      continue;
+    }
+    // An option with a value: "--format jsonl", "--format=jsonl", "-o FILE".
+    std::string value;
+    size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+      arg.resize(equals);
+    } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "-o") {
+      if (i + 1 == args.size()) {
+        error = arg + " needs a value";
+        return Parsed::Wrong;
+      }
+      value = args[++i];
+    }
+    bool ok = true;
+    if (arg == "--format") {
+      ok = choose(arg, value, Formats, options.format, error);
+    } else if (arg == "--encoding") {
+      ok = choose(arg, value, Encodings, options.encoding, error);
+    } else if (arg == "--header") {
+      ok = choose(arg, value, Headers, options.header, error);
+    } else if (arg == "-o") {
+      if (has_output || value.empty()) {
+        error = has_output ? "-o is given twice" : "-o needs a file name";
+        return Parsed::Wrong;
+      }
+      has_output = true;
+      options.output = value;
+    } else {
+      error = "unknown option " + arg;
+      return Parsed::Wrong;
+    }
+    if (!ok) return Parsed::Wrong;
+  }
+  return Parsed::Run;
+}
+
+}  // namespace tidy

@@ -1,0 +1,29 @@
+#pragma once
+
+// The command line.
+
+#include <string>
+#include <vector>
+
+#include "tidy/rows.h"
+
+namespace tidy {
+
+struct Options {
+  Format format = Format::Csv;
+  Encoding encoding = Encoding::Utf8;
+  Header header = Header::En;
+  bool keep_going = false;
+  std::string output;               // empty: standard output
+  std::vector<std::string> inputs;  // empty: standard input; "-" is standard input too
+};
+
+extern const char* const Usage;
+
+enum class Parsed { Run, Help, Wrong };
+
+// Reads the arguments after the program's name; for Wrong, error says what was wrong.
+Parsed parse_command_line(const std::vector<std::string>& args, Options& options,
+                          std::string& error);
+
+}  // namespace tidy

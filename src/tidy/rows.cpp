@@ -1,0 +1,164 @@
+#include "tidy/rows.h"
+
+#include "platform/text_encoding.h"
+
+namespace tidy {
+
+namespace {
+
+const char* const ColumnNames[ColumnCount] = {"code",
+                                              "name",
+                                              "period",
+                                              "period_end",
+                                              "announced_on",
+                                              "months",
+                                              "net_sales",
+                                              "operating_income",
+                                              "ordinary_income",
+                                              "net_income",
+                                              "eps",
+                                              "diluted_eps",
+                                              "dividend_per_share",
+                                              "dividend_class",
+                                              "equity_per_share",
+                                              "shares_issued",
+                                              "total_assets",
+                                              "shareholders_equity",
+                                              "capital_stock",
+                                              "interest_bearing_debt",
+                                              "retained_earnings",
+                                              "equity_ratio",
+                                              "unrealized_gains",
+                                              "roa",
+                                              "roe",
+                                              "ordinary_roa"};
+
+// 証券コード, 会社名, 期 in Shift_JIS.
+const char* const JapaneseNames[3] = {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68",
+                                      "\x89\xEF\x8E\xD0\x96\xBC", "\x8A\xFA"};
+
+void append_text(std::string& out, std::string_view sjis, Encoding encoding) {
+  if (encoding == Encoding::Cp932) {
+    append_sjis_checked(out, sjis);
+  } else {
+    append_sjis_as_utf8(out, sjis);
+  }
+}
+
+// A CSV or TSV field, quoted when it holds the delimiter, a quote, CR or LF.
+void append_delimited(std::string& out, std::string_view text, char delimiter) {
+  if (text.find_first_of(delimiter == ',' ? ",\"\r\n" : "\t\"\r\n") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+// A JSON string. In Shift_JIS output a trail byte can be 5C, which is not a backslash there.
+void append_json_string(std::string& out, std::string_view text, Encoding encoding) {
+  out += '"';
+  while (!text.empty()) {
+    size_t length = encoding == Encoding::Cp932 ? sjis_unit_length(text) : 1;
+    auto c = static_cast<unsigned char>(text[0]);
+    if (length == 1 && (c == '"' || c == '\\')) {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (length == 1 && c < 0x20) {
+      static const char Hex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += Hex[c >> 4];
+      out += Hex[c & 15];
+    } else {
+      out += text.substr(0, length);
+    }
+    text.remove_prefix(length);
+  }
+  out += '"';
+}
+
+// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10: the year of four digits, the others of two.
+void append_date(std::string& out, std::string_view printed) {
+  size_t width = 4;
+  for (;;) {
+    std::string_view part = printed.substr(0, printed.find('/'));
+    if (part[0] != '-' && part.size() < width) out.append(width - part.size(), '0');
+    out += part;
+    if (part.size() == printed.size()) return;
+    out += '-';
+    printed.remove_prefix(part.size() + 1);
+    width = 2;
+  }
+}
+
+}  // namespace
+
+const char* column_name(int column) { return ColumnNames[column]; }
+
+void append_start(std::string& out, Format format, Encoding encoding, Header header) {
+  if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
+  if (format == Format::Jsonl || header == Header::None) return;
+  const char delimiter = format == Format::Csv ? ',' : '\t';
+  for (int column = 0; column < ColumnCount; ++column) {
+    if (column > 0) out += delimiter;
+    if (header == Header::En) {
+      out += ColumnNames[column];
+    } else {
+      std::string name;
+      append_text(name, column < 3 ? JapaneseNames[column] : report_label(column - 2), encoding);
+      append_delimited(out, name, delimiter);
+    }
+  }
+  out += '\n';
+}
+
+void append_rows(std::string& out, const Block& block, Format format, Encoding encoding) {
+  std::string name;
+  append_text(name, block.name, encoding);
+  const char delimiter = format == Format::Tsv ? '\t' : ',';
+  for (int k = 0; k < block.periods; ++k) {
+    const char period = static_cast<char>('1' + k);
+    if (format == Format::Jsonl) {
+      out += "{\"code\":";
+      out += block.code;
+      out += ",\"name\":";
+      append_json_string(out, name, encoding);
+      out += ",\"period\":";
+      out += period;
+      for (int item = 1; item <= ItemCount; ++item) {
+        out += ",\"";
+        out += ColumnNames[item + 2];
+        out += "\":";
+        if (item <= 2) {
+          out += '"';
+          append_date(out, block.field(item, k));
+          out += '"';
+        } else {
+          out += block.field(item, k);
+        }
+      }
+      out += "}\n";
+      continue;
+    }
+    out += block.code;
+    out += delimiter;
+    append_delimited(out, name, delimiter);
+    out += delimiter;
+    out += period;
+    for (int item = 1; item <= ItemCount; ++item) {
+      out += delimiter;
+      if (item <= 2) {
+        append_date(out, block.field(item, k));
+      } else {
+        out += block.field(item, k);
+      }
+    }
+    out += '\n';
+  }
+}
+
+}  // namespace tidy

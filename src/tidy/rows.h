@@ -1,0 +1,27 @@
+#pragma once
+
+// The table's rows: one per company and period, as CSV, TSV or JSON Lines.
+
+#include <string>
+
+#include "tidy/block.h"
+
+namespace tidy {
+
+enum class Format { Csv, Tsv, Jsonl };
+enum class Encoding { Utf8, Utf8Bom, Cp932 };
+enum class Header { En, Ja, None };
+
+constexpr int ColumnCount = 3 + ItemCount;
+
+// Column 0..ColumnCount-1's name: code, name, period, then one per item of the report.
+const char* column_name(int column);
+
+// Appends what comes before the rows: the byte-order mark of utf-8-bom, and for CSV and TSV the
+// header line.
+void append_start(std::string& out, Format format, Encoding encoding, Header header);
+
+// Appends the block's rows.
+void append_rows(std::string& out, const Block& block, Format format, Encoding encoding);
+
+}  // namespace tidy
