@@ -1,0 +1,112 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "tidy/convert.h"
+#include "tidy/options.h"
+
+namespace {
+
+using tidy::Io;
+using tidy::Source;
+
+Source file_source(FILE* file) {
+  std::shared_ptr<FILE> owned(file, [](FILE* f) {
+    if (f != stdin) fclose(f);
+  });
+  return [owned](char* buffer, size_t size) -> long long {
+    size_t got = fread(buffer, 1, size, owned.get());
+    if (got == 0 && ferror(owned.get())) return -1;
+    return static_cast<long long>(got);
+  };
+}
+
+int run(const tidy::Options& options) {
+  FILE* out = stdout;
+  std::string shown = "standard output", temporary;
+  if (!options.output.empty()) {
+    std::string error;
+    out = create_file_beside(options.output, temporary, error);
+    if (out == nullptr) {
+      fprintf(stderr, "kessan-tidy: cannot create a file beside %s: %s\n", options.output.c_str(),
+              error.c_str());
+      return tidy::Failed;
+    }
+    shown = options.output;
+  }
+  bool write_failed = false;
+  auto write_error = [&](int error) {
+    if (!write_failed) {
+      fprintf(stderr, "kessan-tidy: cannot write %s: %s\n", shown.c_str(), strerror(error));
+    }
+    write_failed = true;
+    return false;
+  };
+  Io io;
+  io.open = [](const std::string& name, Source& source, std::string& reason) {
+    FILE* file = name == "-" ? stdin : fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+      reason = strerror(errno);
+      return false;
+    }
+    source = file_source(file);
+    return true;
+  };
+  io.write = [&](std::string_view bytes) {
+    if (write_failed) return false;
+    if (fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) return write_error(errno);
+    return true;
+  };
+  io.report = [](const std::string& message) { fprintf(stderr, "%s\n", message.c_str()); };
+
+  int code = tidy::Failed;
+  try {
+    code = tidy::convert(options, io);
+  } catch (const std::exception& e) {
+    fprintf(stderr, "kessan-tidy: %s\n", e.what());
+  }
+  if (fflush(out) != 0 && code != tidy::Failed) {
+    write_error(errno);
+    code = tidy::Failed;
+  }
+  if (write_failed) code = tidy::Failed;
+  if (temporary.empty()) return code;
+  if (fclose(out) != 0 && code != tidy::Failed) {
+    write_error(errno);
+    code = tidy::Failed;
+  }
+  if (code != tidy::Failed) {
+    std::string error = replace_file(temporary, options.output);
+    if (error.empty()) return code;
+    fprintf(stderr, "kessan-tidy: cannot rename %s to %s: %s\n", temporary.c_str(),
+            options.output.c_str(), error.c_str());
+    code = tidy::Failed;
+  }
+  remove(temporary.c_str());
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  set_binary_stdio();
+  tidy::Options options;
+  std::string error;
+  switch (
+      tidy::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    case tidy::Parsed::Help:
+      fputs(tidy::Usage, stdout);
+      return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
+    case tidy::Parsed::Wrong:
+      fprintf(stderr, "kessan-tidy: %s\n%s", error.c_str(), tidy::Usage);
+      return tidy::WrongUsage;
+    case tidy::Parsed::Run:
+      break;
+  }
+  return run(options);
+}

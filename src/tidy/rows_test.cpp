@@ -1,0 +1,168 @@
+#include "tidy/rows.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using tidy::Encoding;
+using tidy::Format;
+using tidy::Header;
+
+const char* zero(int item) {
+  return tidy::item_form(item) == tidy::Form::TwoDecimals ? "-0.00" : "-0";
+}
+
+// A one-period block of the given Shift_JIS name, read through the block grammar.
+tidy::Block block_named(const std::string& name) {
+  tidy::BlockReader reader;
+  tidy::Line line;
+  auto feed = [&](const std::string& text) {
+    line.text = text;
+    ++line.number;
+    return reader.line(line);
+  };
+  feed("1301," + name + ",1");
+  tidy::BlockReader::Result result = tidy::BlockReader::Result::More;
+  for (int item = 1; item <= ItemCount; ++item) {
+    const char* field = item == 1 ? "2024/3" : item == 2 ? "2024/5/9" : zero(item);
+    result = feed(report_label(item) + std::string(",") + field);
+  }
+  EXPECT_EQ(result, tidy::BlockReader::Result::Block) << reader.message();
+  return reader.block();
+}
+
+const char* const Figures =
+    "2024-03,2024-05-09,-0,-0,-0,-0,-0,-0.00,-0.00,-0.00,-0,-0.00,-0,-0,-0,-0,-0,-0,-0,-0,-0.00,"
+    "-0.00,-0.00";
+const char* const JsonFigures =
+    "\"period_end\":\"2024-03\",\"announced_on\":\"2024-05-09\",\"months\":-0,\"net_sales\":-0,"
+    "\"operating_income\":-0,\"ordinary_income\":-0,\"net_income\":-0,\"eps\":-0.00,"
+    "\"diluted_eps\":-0.00,\"dividend_per_share\":-0.00,\"dividend_class\":-0,"
+    "\"equity_per_share\":-0.00,"
+    "\"shares_issued\":-0,\"total_assets\":-0,\"shareholders_equity\":-0,\"capital_stock\":-0,"
+    "\"interest_bearing_debt\":-0,\"retained_earnings\":-0,\"equity_ratio\":-0,"
+    "\"unrealized_gains\":-0,\"roa\":-0.00,\"roe\":-0.00,\"ordinary_roa\":-0.00}\n";
+
+struct RowCase {
+  const char* label;
+  std::string name;  // Shift_JIS
+  Format format;
+  Encoding encoding;
+  std::string shown;  // the row up to the period
+};
+
+void PrintTo(const RowCase& c, std::ostream* os) { *os << c.label; }
+
+class Rows : public testing::TestWithParam<RowCase> {};
+
+TEST_P(Rows, WriteTheNameQuotedAndEncoded) {
+  const RowCase& c = GetParam();
+  std::string out;
+  tidy::append_rows(out, block_named(c.name), c.format, c.encoding);
+  std::string figures = Figures;
+  if (c.format == Format::Tsv) {
+    for (char& ch : figures) ch = ch == ',' ? '\t' : ch;
+  }
+  EXPECT_EQ(out, c.shown + (c.format == Format::Jsonl ? JsonFigures : figures + "\n"));
+}
+
+// ｶﾅ〓 and an invalid byte 80, in Shift_JIS and in UTF-8.
+#define NAME "\xB6\xC5\x81\xAC\x80"
+#define NAME_UTF8 "\xEF\xBD\xB6\xEF\xBE\x85\xE3\x80\x93\xEF\xBF\xBD"
+#define HYO "\x95\x5C"  // 表, whose trail byte is a backslash in ASCII
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Rows,
+    testing::Values(
+        RowCase{"csv_utf8", NAME, Format::Csv, Encoding::Utf8, "1301," NAME_UTF8 ",1,"},
+        RowCase{"csv_utf8_bom_rows_have_no_mark", NAME, Format::Csv, Encoding::Utf8Bom,
+                "1301," NAME_UTF8 ",1,"},
+        RowCase{"csv_cp932", NAME, Format::Csv, Encoding::Cp932, "1301,\xB6\xC5\x81\xAC?,1,"},
+        RowCase{"tsv_cp932", NAME, Format::Tsv, Encoding::Cp932, "1301\t\xB6\xC5\x81\xAC?\t1\t"},
+        RowCase{"jsonl_utf8", NAME, Format::Jsonl, Encoding::Utf8,
+                "{\"code\":1301,\"name\":\"" NAME_UTF8 "\",\"period\":1,"},
+        RowCase{"jsonl_cp932", NAME, Format::Jsonl, Encoding::Cp932,
+                "{\"code\":1301,\"name\":\"\xB6\xC5\x81\xAC?\",\"period\":1,"},
+        RowCase{"csv_comma_and_quotes", "a,\"b\"", Format::Csv, Encoding::Utf8,
+                "1301,\"a,\"\"b\"\"\",1,"},
+        RowCase{"csv_cr_and_tab", "a\rb\tc", Format::Csv, Encoding::Utf8, "1301,\"a\rb\tc\",1,"},
+        RowCase{"csv_lone_quote", "\"", Format::Csv, Encoding::Utf8, "1301,\"\"\"\",1,"},
+        RowCase{"tsv_tab_and_quotes", "a\t\"b\"", Format::Tsv, Encoding::Utf8,
+                "1301\t\"a\t\"\"b\"\"\"\t1\t"},
+        RowCase{"tsv_comma_unquoted", "a,b", Format::Tsv, Encoding::Utf8, "1301\ta,b\t1\t"},
+        RowCase{"jsonl_quote_backslash_controls", "\"\\\x01\x1F\t\r", Format::Jsonl, Encoding::Utf8,
+                "{\"code\":1301,\"name\":\"\\\"\\\\\\u0001\\u001f\\u0009\\u000d\",\"period\":1,"},
+        RowCase{"jsonl_cp932_trail_5c_is_not_escaped", HYO "\\", Format::Jsonl, Encoding::Cp932,
+                "{\"code\":1301,\"name\":\"" HYO "\\\\\",\"period\":1,"},
+        RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"}));
+
+TEST(Rows, DatesArePaddedAsPrintedOtherwise) {
+  tidy::Block block = block_named("x");
+  struct Case {
+    const char* end;
+    const char* announced;
+    const char* shown;
+  } cases[] = {
+      {"2024/12", "2025/2/10", "2024-12,2025-02-10"},
+      {"5/1", "0/10/1", "0005-01,0000-10-01"},
+      {"12345/1", "-1/-2/-3", "12345-01,-1--2--3"},
+  };
+  for (const Case& c : cases) {
+    tidy::BlockReader reader;
+    tidy::Line line;
+    line.text = "1301,x,1";
+    reader.line(line);
+    for (int item = 1; item <= ItemCount; ++item) {
+      std::string text = report_label(item) + std::string(",") +
+                         (item == 1   ? c.end
+                          : item == 2 ? c.announced
+                                      : zero(item));
+      line.text = text;
+      reader.line(line);
+    }
+    std::string out;
+    tidy::append_rows(out, reader.block(), Format::Csv, Encoding::Utf8);
+    EXPECT_EQ(out.substr(9, out.find(",-0,") - 9), c.shown) << out;
+  }
+}
+
+TEST(Rows, HeaderLines) {
+  struct Case {
+    const char* label;
+    Format format;
+    Encoding encoding;
+    Header header;
+    std::string start;  // up to the fourth column
+  } cases[] = {
+      {"csv_en", Format::Csv, Encoding::Utf8, Header::En, "code,name,period,period_end,"},
+      {"tsv_en_bom", Format::Tsv, Encoding::Utf8Bom, Header::En,
+       "\xEF\xBB\xBF"
+       "code\tname\tperiod\tperiod_end\t"},
+      {"csv_ja", Format::Csv, Encoding::Utf8, Header::Ja, "証券コード,会社名,期,決算年月日,"},
+      {"csv_ja_cp932", Format::Csv, Encoding::Cp932, Header::Ja,
+       "\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68,\x89\xEF\x8E\xD0\x96\xBC,\x8A\xFA,"
+       "\x8C\x88\x8E\x5A\x94\x4E\x8C\x8E\x93\xFA,"},
+      {"csv_none", Format::Csv, Encoding::Utf8, Header::None, ""},
+      {"csv_none_bom", Format::Csv, Encoding::Utf8Bom, Header::None, "\xEF\xBB\xBF"},
+      {"jsonl_has_no_header", Format::Jsonl, Encoding::Utf8, Header::En, ""},
+      {"jsonl_bom", Format::Jsonl, Encoding::Utf8Bom, Header::Ja, "\xEF\xBB\xBF"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    tidy::append_start(out, c.format, c.encoding, c.header);
+    EXPECT_EQ(out.substr(0, c.start.size()), c.start) << c.label;
+    size_t lines = 0, delimiters = 0;
+    for (char ch : out) {
+      lines += ch == '\n';
+      delimiters += ch == (c.format == Format::Tsv ? '\t' : ',');
+    }
+    bool has_header = c.format != Format::Jsonl && c.header != Header::None;
+    EXPECT_EQ(lines, has_header ? 1u : 0u) << c.label;
+    EXPECT_EQ(delimiters, has_header ? tidy::ColumnCount - 1u : 0u) << c.label;
+    EXPECT_EQ(out.size(), c.start.size() == 0 || has_header ? out.size() : c.start.size());
+  }
+}
+
+}  // namespace
