@@ -120,9 +120,7 @@ bool parse_summary(std::string_view text, Block* block, std::string* why) {
   }
   if (block != nullptr) {
     block->summary.assign(text);
-    std::string_view summary = block->summary;
-    block->code = summary.substr(0, first);
-    block->name = summary.substr(first + 1, last - first - 1);
+    block->name_length = last - first - 1;
     block->periods = count[0] - '0';
   }
   return true;

@@ -19,7 +19,9 @@ enum class Form { YearMonth, Date, Integer, TwoDecimals };
 Form item_form(int item);
 
 struct Block {
-  std::string_view code, name;  // into summary; name: Shift_JIS, as printed
+  std::string_view code() const { return std::string_view(summary).substr(0, 4); }
+  // Shift_JIS, as printed.
+  std::string_view name() const { return std::string_view(summary).substr(5, name_length); }
   int periods = 0;
   long long line = 0;  // of the summary line
   // A field of item 1..23 for period 0..periods-1, as printed.
@@ -32,6 +34,7 @@ struct Block {
     size_t start, length;
   };
   std::string summary;
+  size_t name_length = 0;
   std::string text;  // the rows' fields
   std::array<std::array<Span, MaxPeriods>, ItemCount> fields;
 };

@@ -118,13 +118,13 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
 
 void append_rows(std::string& out, const Block& block, Format format, Encoding encoding) {
   std::string name;
-  append_text(name, block.name, encoding);
+  append_text(name, block.name(), encoding);
   const char delimiter = format == Format::Tsv ? '\t' : ',';
   for (int k = 0; k < block.periods; ++k) {
     const char period = static_cast<char>('1' + k);
     if (format == Format::Jsonl) {
       out += "{\"code\":";
-      out += block.code;
+      out += block.code();
       out += ",\"name\":";
       append_json_string(out, name, encoding);
       out += ",\"period\":";
@@ -144,7 +144,7 @@ void append_rows(std::string& out, const Block& block, Format format, Encoding e
       out += "}\n";
       continue;
     }
-    out += block.code;
+    out += block.code();
     out += delimiter;
     append_delimited(out, name, delimiter);
     out += delimiter;

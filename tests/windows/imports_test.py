@@ -36,6 +36,11 @@ class Imports(unittest.TestCase):
         foreign = [d for d in dlls if d not in SYSTEM_DLLS and not d.startswith("api-ms-win-crt-")]
         self.assertEqual(foreign, [], f"imports: {dlls}")
 
+    def test_kessan_tidy_needs_only_system_dlls(self):
+        dlls = sorted(imports(os.environ["KESSAN_TIDY_EXE"], os.environ["KESSAN_OBJDUMP"]))
+        foreign = [d for d in dlls if d not in SYSTEM_DLLS and not d.startswith("api-ms-win-crt-")]
+        self.assertEqual(foreign, [], f"imports: {dlls}")
+
     def test_numbers_are_parsed_by_mingw_not_by_the_system_runtime(self):
         # The system runtime's decimal conversion is not correctly rounded for every input.
         self.assertIn("fputs", self.imports["msvcrt.dll"])

@@ -1,0 +1,108 @@
+"""kessan-tidy.exe under Wine against the native build/kessan-tidy: the same bytes for the same
+input, in every encoding, for every Shift_JIS unit and for a whole sample sweep.
+
+    KESSAN_TIDY_COMMAND="wine build-windows/kessan-tidy.exe" \\
+    KESSAN_TIDY_NATIVE=build/kessan-tidy python3 -m unittest same_output_test -v
+"""
+
+import os
+import pathlib
+import shlex
+import subprocess
+import tempfile
+import unittest
+
+import tidy_test
+
+LEADS = [b for b in range(0x81, 0xFD) if b <= 0x9F or b >= 0xE0]
+TRAILS = [b for b in range(0x40, 0xFD) if b != 0x7F]
+
+
+def filler_rows(periods=1):
+    """The 23 rows of an all-zero period, as the sweep prints them."""
+    block = tidy_test.generate_test.expected_block(
+        {"code": 1300, "name": "", "periods": [
+            {"end": [2024, 3], "announced": None, "months": 12,
+             "figures": {str(i): None for i in range(4, 24)}}] * periods})
+    return block.split("\n", 1)[1].encode("shift_jis")
+
+
+def all_units():
+    """A company per lead byte, named by the lead with every trail byte, and one named by every
+    single byte but LF, each followed by a space."""
+    rows = filler_rows()
+    text = b""
+    for index, lead in enumerate(LEADS):
+        text += b"%d," % (1300 + index) + b"".join(bytes([lead, t]) for t in TRAILS) + b",1\n"
+        text += rows
+    singles = b"".join(bytes([b]) + b" " for b in range(0x100) if b != 0x0A)
+    return text + b"9999," + singles + b",1\n" + rows
+
+
+def run(command, args, stdin, cwd=None):
+    """The run's exit code and output through files: a wineserver that the first Wine process
+    starts inherits pipes and would hold them open for seconds after the process ends."""
+    with tempfile.TemporaryFile() as i, tempfile.TemporaryFile() as o, \
+            tempfile.TemporaryFile() as e:
+        i.write(stdin)
+        i.seek(0)
+        code = subprocess.run(command + args, stdin=i, stdout=o, stderr=e, cwd=cwd,
+                              timeout=120).returncode
+        o.seek(0)
+        e.seek(0)
+        return subprocess.CompletedProcess(args, code, o.read(), e.read())
+
+
+class SameOutput(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        native = os.environ.get("KESSAN_TIDY_NATIVE", "")
+        if not os.path.exists(native):
+            raise unittest.SkipTest(
+                "the native kessan-tidy %r is absent: build the default preset first" % native)
+        cls.native = [native]
+        cls.windows = shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
+        cls.inputs = {"all units": all_units(), "sample sweep": tidy_test.SWEEP}
+
+    def assertSameBytes(self, args, input_name):
+        want = run(self.native, args, self.inputs[input_name])
+        got = run(self.windows, args, self.inputs[input_name])
+        self.assertEqual(want.returncode, 0, want.stderr)
+        self.assertEqual(got.returncode, 0, got.stderr)
+        if got.stdout != want.stdout:
+            # The companies whose rows differ: by lead byte for the all-units input.
+            differing = [w[:24] for g, w in zip(got.stdout.split(b"\n"),
+                                                             want.stdout.split(b"\n")) if g != w]
+            self.fail("%s %s: %d lines differ, the first of codes %s" % (
+                input_name, args, len(differing), differing[:10]))
+
+    def test_every_unit_in_every_encoding(self):
+        for encoding in ("utf-8", "utf-8-bom", "cp932"):
+            for output_format in ("csv", "jsonl"):
+                with self.subTest(encoding=encoding, format=output_format):
+                    self.assertSameBytes(["--encoding", encoding, "--format", output_format],
+                                         "all units")
+
+    def test_sample_sweep(self):
+        for args in (["--header", "ja"], ["--format", "tsv", "--encoding", "cp932", "-"]):
+            with self.subTest(args=args):
+                self.assertSameBytes(args, "sample sweep")
+
+    def test_refusals_and_output_file(self):
+        lines = tidy_test.SWEEP.split(b"\n")
+        bad = b"\n".join(lines[:53] + [lines[53] + b",1"] + lines[54:100]) + b"\n"
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            results = []
+            for command in (self.native, self.windows):
+                table = pathlib.Path(folder) / "table.csv"
+                table.write_bytes(b"earlier\n")
+                done = run(command, ["--keep-going", "-o", "table.csv", "-"], bad, cwd=folder)
+                results.append((done.returncode, done.stderr.replace(b"\r\n", b"\n"),
+                                table.read_bytes(), sorted(os.listdir(folder))))
+            self.assertEqual(results[1], results[0])
+            self.assertEqual(results[0][0], 2)
+
+
+if __name__ == "__main__":
+    unittest.main()

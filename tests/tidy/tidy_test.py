@@ -1,0 +1,234 @@
+"""kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
+set's record, the output file written whole or not at all, and the exit codes.
+
+    KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tidy_test -v
+
+The sweep's output is made from the record by tests/sample/generate_test.py's expected_block,
+which the sample.generator test holds byte for byte to a real sweep of build/kessan.
+"""
+
+import csv
+import io
+import json
+import os
+import pathlib
+import shlex
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = pathlib.Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "sample"))
+sys.path.insert(0, str(HERE.parent / "e2e"))
+
+import generate  # noqa: E402
+import generate_test  # noqa: E402
+
+COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
+           "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
+           "dividend_per_share", "dividend_class", "equity_per_share", "shares_issued",
+           "total_assets", "shareholders_equity", "capital_stock", "interest_bearing_debt",
+           "retained_earnings", "equity_ratio", "unrealized_gains", "roa", "roe", "ordinary_roa"]
+TIMEOUT_S = 60
+
+
+def tidy_command():
+    if "KESSAN_TIDY_COMMAND" in os.environ:
+        return shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
+    return [str(HERE.parent.parent / "build" / "kessan-tidy")]
+
+
+def tidy(*args, stdin=b"", cwd=None):
+    return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
+                          cwd=cwd, timeout=TIMEOUT_S)
+
+
+def sweep_output(companies, line_end="\n"):
+    text = "".join(generate_test.expected_block(c) for c in companies)
+    return text.replace("\n", line_end).encode("shift_jis")
+
+
+COMPANIES = generate.with_figures(generate.generate())
+SWEEP = sweep_output(COMPANIES)
+
+
+def exact_figure(figure):
+    """The record's figure as the sweep prints it, in integer arithmetic."""
+    if figure is None:
+        return None
+    mantissa, decimals, unit = figure
+    if decimals == 0:
+        return str(mantissa * generate_test.MULTIPLIER[unit])
+    if decimals == 2:
+        return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
+                              abs(mantissa) % 100)
+    return None  # one decimal: printed rounded to a whole number
+
+
+class WholeSampleSweep(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(tidy_command()[0]):
+            raise AssertionError("%s is not built; set KESSAN_TIDY_COMMAND" % tidy_command()[0])
+        cls.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
+        cls.input = pathlib.Path(cls.folder.name) / "results.csv"
+        cls.input.write_bytes(SWEEP)
+        cls.done = tidy(str(cls.input))
+        cls.rows = list(csv.reader(io.StringIO(cls.done.stdout.decode("utf-8"), newline="")))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def test_one_row_per_company_and_period(self):
+        self.assertEqual((self.done.returncode, self.done.stderr), (0, b""))
+        self.assertEqual(self.rows[0], COLUMNS)
+        self.assertEqual(len(self.rows) - 1, sum(len(c["periods"]) for c in COMPANIES))
+        self.assertGreater(len(COMPANIES), 3600)
+        self.assertEqual([(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
+                         [(c["code"], c["name"]) for c in COMPANIES])
+        self.assertNotIn(b"\r", self.done.stdout)
+
+    def test_figures_against_the_record(self):
+        by_key = {(int(r[0]), int(r[2])): dict(zip(COLUMNS, r)) for r in self.rows[1:]}
+        checked = 0
+        for company in COMPANIES[:: len(COMPANIES) // 40] + [COMPANIES[-1]]:
+            for k, period in enumerate(company["periods"], 1):
+                row = by_key[(company["code"], k)]
+                self.assertEqual(row["name"], company["name"])
+                self.assertEqual(row["period_end"], "%04d-%02d" % tuple(period["end"]))
+                announced = period["announced"] or [1900, 1, 1]
+                self.assertEqual(row["announced_on"], "%04d-%02d-%02d" % tuple(announced))
+                self.assertEqual(row["months"], str(period["months"]))
+                self.assertEqual(row["dividend_class"], "0")
+                for item, column in ((4, "net_sales"), (7, "net_income"), (8, "eps"),
+                                     (13, "shares_issued"), (18, "retained_earnings"),
+                                     (22, "roe")):
+                    exact = exact_figure(period["figures"][str(item)])
+                    self.assertIn(row[column], (exact,) if exact else ("0", "0.00"),
+                                  (company["code"], k, column))
+                    checked += 1
+        self.assertGreater(checked, 500)
+
+    def test_json_lines_and_tsv_hold_the_same_table(self):
+        jsonl = tidy("--format", "jsonl", str(self.input))
+        tsv = tidy("--format", "tsv", "--header", "none", str(self.input))
+        self.assertEqual((jsonl.returncode, tsv.returncode), (0, 0))
+        objects = [json.loads(line) for line in jsonl.stdout.decode("utf-8").splitlines()]
+        self.assertEqual(len(objects), len(self.rows) - 1)
+        self.assertEqual(list(objects[0]), COLUMNS)
+        self.assertIsInstance(objects[0]["net_sales"], int)
+        self.assertIsInstance(objects[0]["eps"], float)
+        tsv_rows = list(csv.reader(io.StringIO(tsv.stdout.decode("utf-8"), newline=""),
+                                   delimiter="\t"))
+        self.assertEqual(tsv_rows, self.rows[1:])
+        for obj, row in zip(objects[:200], self.rows[1:]):
+            self.assertEqual([str(v) if isinstance(v, int) else v for v in obj.values()][:6],
+                             row[:6])
+
+    def test_cr_lf_line_ends_and_two_sweeps_in_a_row(self):
+        second = pathlib.Path(self.folder.name) / "windows.csv"
+        second.write_bytes(sweep_output(COMPANIES, "\r\n"))
+        done = tidy("--header", "none", str(self.input), str(second))
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+        body = self.done.stdout.split(b"\n", 1)[1]
+        self.assertEqual(done.stdout, body + body)
+
+    def test_shift_jis_and_byte_order_mark(self):
+        sjis = tidy("--encoding", "cp932", "-", stdin=SWEEP)
+        bom = tidy("--encoding", "utf-8-bom", stdin=SWEEP)
+        self.assertEqual(sjis.stdout.decode("cp932").encode("utf-8"), self.done.stdout)
+        self.assertEqual(bom.stdout, b"\xef\xbb\xbf" + self.done.stdout)
+
+
+class OutputFileAndExitCodes(unittest.TestCase):
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
+        self.path = pathlib.Path(self.folder.name)
+        self.good = self.path / "good.csv"
+        self.good.write_bytes(sweep_output(COMPANIES[:5]))
+        lines = sweep_output(COMPANIES[:5]).split(b"\n")
+        self.bad = self.path / "bad.csv"  # the third company's row 5 has a field too many
+        self.bad.write_bytes(b"\n".join(lines[:53] + [lines[53] + b",1"] + lines[54:]))
+        self.cut = self.path / "cut.csv"  # a sweep stopped in the middle of a block
+        self.cut.write_bytes(b"\n".join(lines[:60]))
+        self.table = self.path / "table.csv"
+        self.table.write_bytes(b"the table of an earlier run\n")
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def files(self):
+        return sorted(p.name for p in self.path.iterdir())
+
+    def test_a_failed_run_leaves_the_output_file_as_it_was(self):
+        for bad in (self.bad, self.cut):
+            done = tidy("-o", str(self.table), str(self.good), str(bad))
+            self.assertEqual(done.returncode, 1, done.stderr)
+            self.assertIn(("%s:" % bad).encode(), done.stderr)
+            self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+            self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
+
+    def test_a_good_run_replaces_it_whole(self):
+        done = tidy("-o", str(self.table), str(self.good))
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, b"", b""))
+        self.assertEqual(self.table.read_bytes(), tidy(str(self.good)).stdout)
+        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
+        self.assertEqual(self.table.stat().st_mode & 0o777, 0o666 & ~current_umask())
+
+    def test_keep_going_writes_the_rest_and_exits_2(self):
+        done = tidy("--keep-going", "-o", str(self.table), str(self.bad), str(self.good))
+        self.assertEqual(done.returncode, 2)
+        self.assertEqual(done.stderr.decode("utf-8").count("\n"), 1, done.stderr)
+        n = len(COMPANIES[2]["periods"])
+        self.assertIn("bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d"
+                      % (n + 1, n), done.stderr.decode("utf-8"))
+        rows = self.table.read_bytes().decode("utf-8").splitlines()
+        good_rows = tidy(str(self.good)).stdout.decode("utf-8").splitlines()
+        third = str(COMPANIES[2]["code"]) + ","
+        self.assertEqual(rows, good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)]
+                         + good_rows[1:])
+
+    def test_exit_codes(self):
+        cases = [
+            ("help", ["--help"], 0, b"Example:"),
+            ("unknown option", ["--colour"], 64, b"unknown option --colour"),
+            ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
+            ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
+            ("unreadable input", [str(self.path / "none.csv")], 1, b"none.csv: cannot open"),
+            ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
+             b"cannot create a file beside"),
+            ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
+            ("empty input", [], 0, b""),
+        ]
+        for label, args, code, text in cases:
+            with self.subTest(label):
+                done = tidy(*args)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertIn(text, done.stdout if code == 0 else done.stderr)
+                if code == 64:
+                    self.assertIn(b"Usage: kessan-tidy", done.stderr)
+                    self.assertEqual(done.stdout, b"")
+        self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+
+    def test_output_that_cannot_be_written_fails(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("no /dev/full")
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run(tidy_command() + [str(self.good)], stdout=full,
+                                  capture_output=False, stderr=subprocess.PIPE, timeout=TIMEOUT_S)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"cannot write standard output", done.stderr)
+
+
+def current_umask():
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
+
+
+if __name__ == "__main__":
+    unittest.main()
