@@ -17,6 +17,21 @@ Form item_form(int item) {
 
 namespace {
 
+struct Item {
+  std::string_view label;
+  Form form;
+};
+
+// Items 1..23's labels and forms, looked up once.
+const Item& item_of(int item) {
+  static const auto items = [] {
+    std::array<Item, ItemCount + 1> all{};
+    for (int i = 1; i <= ItemCount; ++i) all[i] = {report_label(i), item_form(i)};
+    return all;
+  }();
+  return items[item];
+}
+
 // Digits without a leading zero, as printf writes a whole number; the rest is left in text.
 bool take_whole(std::string_view& text) {
   size_t n = 0;
@@ -86,7 +101,7 @@ std::string_view label_of(std::string_view text) { return text.substr(0, text.fi
 
 bool is_row(std::string_view text) {
   for (int item = 1; item <= ItemCount; ++item) {
-    if (label_of(text) == report_label(item)) return true;
+    if (label_of(text) == item_of(item).label) return true;
   }
   return false;
 }
@@ -95,7 +110,7 @@ bool is_row(std::string_view text) {
 std::string described(std::string_view text) {
   if (text.empty()) return "an empty line";
   for (int item = 1; item <= ItemCount; ++item) {
-    if (label_of(text) == report_label(item)) return item_name(item);
+    if (label_of(text) == item_of(item).label) return item_name(item);
   }
   return quoted(text);
 }
@@ -171,6 +186,11 @@ BlockReader::Result BlockReader::line(const Line& line) {
 
 BlockReader::Result BlockReader::row(std::string_view text, long long line) {
   const int item = next_item_;
+  const std::string_view label = item_of(item).label;
+  if (text.substr(0, label.size()) == label &&
+      (text.size() == label.size() || text[label.size()] == ',')) {
+    return fields(text.substr(label.size()), line);
+  }
   if (parse_summary(text, nullptr, nullptr)) {
     std::string message =
         item == 1 ? "summary line " + std::to_string(block_.line) +
@@ -184,11 +204,11 @@ BlockReader::Result BlockReader::row(std::string_view text, long long line) {
     start_block(text, line, nullptr);
     return Result::Refused;
   }
-  std::string_view label = label_of(text);
-  if (label != report_label(item)) {
-    return refuse(line, "expected " + item_name(item) + ", found " + described(text));
-  }
-  std::string_view rest = text.substr(label.size());
+  return refuse(line, "expected " + item_name(item) + ", found " + described(text));
+}
+
+BlockReader::Result BlockReader::fields(std::string_view rest, long long line) {
+  const int item = next_item_;
   int fields = 0;
   for (char c : rest) fields += c == ',';
   if (fields != block_.periods) {
@@ -197,7 +217,7 @@ BlockReader::Result BlockReader::row(std::string_view text, long long line) {
                             std::to_string(block_.line) + " says " +
                             std::to_string(block_.periods));
   }
-  const Form form = item_form(item);
+  const Form form = item_of(item).form;
   for (int k = 0; k < fields; ++k) {
     rest.remove_prefix(1);  // the comma
     std::string_view field = rest.substr(0, rest.find(','));

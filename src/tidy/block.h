@@ -58,6 +58,7 @@ class BlockReader {
   Result refuse(long long line, std::string message);
   bool start_block(std::string_view text, long long line, std::string* why);
   Result row(std::string_view text, long long line);
+  Result fields(std::string_view rest, long long line);
 
   enum class State { Summary, Rows, Skipping };
   State state_ = State::Summary;
