@@ -1,5 +1,8 @@
 #include "tidy/convert.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "tidy/block.h"
 #include "tidy/rows.h"
 
@@ -36,7 +39,8 @@ int convert(const Options& options, const Io& io) {
     for (;;) {
       LineSplitter::Next next = lines.next(line);
       if (next == LineSplitter::Next::ReadError) {
-        io.report(Program + name + ": cannot read after line " + std::to_string(line.number));
+        io.report(Program + name + ": cannot read after line " + std::to_string(line.number) +
+                  ": " + strerror(errno));
         io.write(out);
         return Failed;
       }

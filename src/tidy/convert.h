@@ -23,8 +23,8 @@ struct Io {
 // Exit codes.
 constexpr int Converted = 0, Failed = 1, Skipped = 2, WrongUsage = 64;
 
-// Converts the inputs of options through io: Converted, Failed or Skipped. A block's rows are
-// written only once the whole block has been read and found right.
+// Converts the inputs of options through io (a source that fails sets errno): Converted, Failed or
+// Skipped. A block's rows are written only once the whole block has been read and found right.
 int convert(const Options& options, const Io& io);
 
 }  // namespace tidy

@@ -11,7 +11,8 @@
 
 namespace tidy {
 
-// Reads up to size bytes into buffer: the count, 0 at the end, or -1 when reading failed.
+// Reads up to size bytes into buffer: the count, 0 at the end, or -1 (errno set) when reading
+// failed.
 using Source = std::function<long long(char* buffer, size_t size)>;
 
 // Longer lines are not the sweep's output; they are reported, not held.

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,15 @@ Source file_source(FILE* file) {
     if (got == 0 && ferror(owned.get())) return -1;
     return static_cast<long long>(got);
   };
+}
+
+// True when the output file is one of the inputs, which the finished table would replace.
+bool output_is_an_input(const tidy::Options& options) {
+  for (const std::string& input : options.inputs) {
+    std::error_code error;
+    if (input != "-" && std::filesystem::equivalent(input, options.output, error)) return true;
+  }
+  return false;
 }
 
 int run(const tidy::Options& options) {
@@ -107,6 +117,11 @@ int main(int argc, char** argv) {
       return tidy::WrongUsage;
     case tidy::Parsed::Run:
       break;
+  }
+  if (!options.output.empty() && output_is_an_input(options)) {
+    fprintf(stderr, "kessan-tidy: -o %s is also an input; the table would replace it\n",
+            options.output.c_str());
+    return tidy::WrongUsage;
   }
   return run(options);
 }
