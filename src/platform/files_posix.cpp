@@ -2,10 +2,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/files.h"
+
+namespace {
+
+// The file being written beside its target, removed when a signal ends the run.
+char pending[4096];
+
+void remove_pending(int signal_number) {
+  if (pending[0] != '\0') unlink(pending);
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+}  // namespace
 
 void set_binary_stdio() {}
 
@@ -28,10 +42,16 @@ FILE* create_file_beside(const std::string& path, std::string& created, std::str
     return nullptr;
   }
   created = name;
+  if (name.size() < sizeof pending) {
+    name.copy(pending, name.size());
+    pending[name.size()] = '\0';
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) signal(signal_number, remove_pending);
+  }
   return file;
 }
 
 std::string replace_file(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) != 0) return strerror(errno);
+  pending[0] = '\0';
   return "";
 }

@@ -13,9 +13,11 @@ import json
 import os
 import pathlib
 import shlex
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -215,6 +217,28 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 if code == 64 and "input" not in label:
                     self.assertIn(b"Usage: kessan-tidy", done.stderr)
                     self.assertEqual(done.stdout, b"")
+        self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+
+    def test_a_signal_leaves_no_temporary_file(self):
+        if os.name != "posix":
+            self.skipTest("POSIX signals")
+        process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
+                                   stdin=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            process.stdin.write(self.good.read_bytes())
+            process.stdin.flush()
+            for _ in range(100):  # up to 5 s for the file beside the table to appear
+                if len(self.files()) == 5:
+                    break
+                time.sleep(0.05)
+            self.assertEqual(len(self.files()), 5, self.files())
+            process.terminate()
+            self.assertEqual(process.wait(timeout=TIMEOUT_S), -signal.SIGTERM)
+        finally:
+            process.kill()
+            process.wait()
+            process.stdin.close()
+        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
 
     def test_output_that_cannot_be_written_fails(self):
