@@ -3,11 +3,14 @@
 // session in turn. A request is one easy handle in that multi handle; its body streams through a
 // bounded buffer: the write callback pauses the transfer when the buffer is full and a read
 // resumes it when the buffer is empty. A closed request's easy handle and buffer serve the next.
+// Redirects are followed here rather than by curl, so that one to another scheme is handed back
+// as the response it is.
 
 #include <curl/curl.h>
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -53,8 +56,12 @@ struct Request : Handle {
   bool activity = false;       // something arrived since the wait loop last looked
   bool discard = false;        // closing: body bytes are thrown away
   size_t discarded = 0;
-  long status = 0;        // status of the response whose headers are arriving
-  bool location = false;  // that response has a Location header
+  bool headers_seen = false;  // the current response has a status line; without one it is HTTP/0.9
+  bool first_line_skipped = false;  // of an HTTP/0.9 reply, whose first line WinINet drops
+  long status = 0;                  // status of the response whose headers are arriving
+  bool location = false;            // that response has a Location header the layer follows
+  bool redirect = false;            // it is a redirect, followed once its body has ended
+  long redirects = 0;
   CURLcode result = CURLE_OK;
   int error = 0;  // errno for a failed transfer
   DWORD receive_ms = DefaultTimeoutMs;
@@ -136,10 +143,28 @@ long curl_timeout_ms(DWORD ms) {
 
 // --- callbacks -------------------------------------------------------------------------------
 
+// Whether a Location value names a URL the layer follows: an http or https one, or one relative
+// to the current URL. Other schemes (ftp:, mailto:, ...) are handed back with their response.
+bool followable(const char* value, size_t length) {
+  size_t i = 0;
+  while (i < length && (value[i] == ' ' || value[i] == '\t')) ++i;
+  size_t start = i;
+  if (i == length || value[i] == '\r' || value[i] == '\n') return false;  // empty
+  while (i < length && (isalnum(static_cast<unsigned char>(value[i])) || value[i] == '+' ||
+                        value[i] == '-' || value[i] == '.'))
+    ++i;
+  if (i == length || value[i] != ':' || !isalpha(static_cast<unsigned char>(value[start])))
+    return true;  // no scheme: relative
+  size_t scheme = i - start;
+  return (scheme == 4 && strncasecmp(value + start, "http", 4) == 0) ||
+         (scheme == 5 && strncasecmp(value + start, "https", 5) == 0);
+}
+
 size_t on_header(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Request*>(user);
   size_t length = size * count;
   r->activity = true;
+  r->headers_seen = true;
   if (r->final_headers) return length;  // trailers of a chunked body
   if (length >= 5 && memcmp(data, "HTTP/", 5) == 0) {
     size_t i = 5;
@@ -151,17 +176,13 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     r->status = status;
     r->location = false;
   } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0) {
-    for (size_t i = 9; i < length; ++i)
-      if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r' && data[i] != '\n') {
-        r->location = true;
-        break;
-      }
+    r->location = followable(data + 9, length - 9);
   } else if (length > 0 && (data[0] == '\r' || data[0] == '\n')) {
-    // End of one response's headers. Interim (1xx) responses and redirects that curl follows
-    // are not the response the caller gets.
-    bool redirect = r->status / 100 == 3 && r->location;
-    if (r->status >= 200 && !redirect) r->final_headers = true;
-    if (redirect) r->connected = false;  // the next hop may need a connection of its own
+    // End of one response's headers. Interim (1xx) responses and the redirects that are
+    // followed are not the response the caller gets.
+    r->redirect = r->status / 100 == 3 && r->location;
+    if (r->status >= 200 && !r->redirect) r->final_headers = true;
+    if (r->redirect) r->connected = false;  // the next hop may need a connection of its own
   }
   return length;
 }
@@ -170,10 +191,19 @@ size_t on_body(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Request*>(user);
   size_t length = size * count;
   r->activity = true;
+  if (r->redirect) return length;  // the body of a redirect that is followed
   r->final_headers = true;
   if (r->discard) {
     r->discarded += length;
     return length;
+  }
+  if (!r->headers_seen && !r->first_line_skipped) {
+    // Nothing has been kept yet, so the rest always fits below.
+    auto* lf = static_cast<char*>(memchr(data, '\n', length));
+    if (lf == nullptr) return length;
+    r->first_line_skipped = true;
+    size_t skip = static_cast<size_t>(lf - data) + 1;
+    return skip + on_body(lf + 1, 1, length - skip, user);
   }
   if (r->pos == r->len) r->pos = r->len = 0;
   if (r->capacity - r->len < length && r->pos > 0) {
@@ -210,6 +240,35 @@ void fail(Request* r, CURLcode code, int error) {
   r->error = error;
 }
 
+void start_response(Request* r) {
+  r->final_headers = r->connected = r->headers_seen = r->first_line_skipped = false;
+  r->status = 0;
+  r->location = r->redirect = false;
+}
+
+// After a redirect's body: the request goes on with the next URL, at most MaxRedirects times.
+void follow(Request* r) {
+  if (r->redirects == MaxRedirects) {
+    fail(r, CURLE_TOO_MANY_REDIRECTS, ELOOP);
+    return;
+  }
+  char* to = nullptr;
+  if (curl_easy_getinfo(r->easy, CURLINFO_REDIRECT_URL, &to) != CURLE_OK || to == nullptr) {
+    fail(r, CURLE_URL_MALFORMAT, EINVAL);
+    return;
+  }
+  ++r->redirects;
+  std::string url = to;
+  start_response(r);
+  CURLM* multi = r->session->multi;
+  curl_multi_remove_handle(multi, r->easy);
+  if (curl_easy_setopt(r->easy, CURLOPT_URL, url.c_str()) != CURLE_OK ||
+      curl_multi_add_handle(multi, r->easy) != CURLM_OK) {
+    r->in_multi = false;
+    fail(r, CURLE_OUT_OF_MEMORY, ENOMEM);
+  }
+}
+
 // Records the end of every finished transfer of the session.
 void collect_done(Session* s) {
   int left = 0;
@@ -219,7 +278,10 @@ void collect_done(Session* s) {
     curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&r));
     if (r == nullptr || r->done) continue;
     CURLcode code = message->data.result;
-    fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
+    if (code == CURLE_OK && r->redirect)
+      follow(r);
+    else
+      fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
   }
 }
 
@@ -308,9 +370,7 @@ std::unique_ptr<Request> new_request(Session* s) {
             curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
                 CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_MAXREDIRS, MaxRedirects) == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
+            curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK;
   if (ok && s->has_agent) ok = curl_easy_setopt(e, CURLOPT_USERAGENT, s->agent.c_str()) == CURLE_OK;
   // PRECONFIG leaves the proxy unset, so curl takes http_proxy and no_proxy from the environment.
   if (ok && s->access_type == INTERNET_OPEN_TYPE_DIRECT)
@@ -475,10 +535,10 @@ HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD 
   r->tag = Tag::Request;
   r->session = s;
   r->pos = r->len = 0;
-  r->paused = r->done = r->final_headers = r->connected = r->activity = r->discard = false;
+  r->paused = r->done = r->activity = r->discard = false;
   r->discarded = 0;
-  r->status = 0;
-  r->location = false;
+  start_response(r.get());
+  r->redirects = 0;
   r->result = CURLE_OK;
   r->error = 0;
   r->receive_ms = s->receive_ms;
