@@ -28,8 +28,9 @@ def run_in(folder, service, preexec=None):
 
 
 def limit_file_size():
-    # A write past the limit fails with EFBIG instead of killing the process, like a full disk.
-    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    # The signal as a shell leaves it: a write past the limit kills a program that does not
+    # ignore SIGXFSZ itself.
+    signal.signal(signal.SIGXFSZ, signal.SIG_DFL)
     resource.setrlimit(resource.RLIMIT_FSIZE, (FILE_SIZE_LIMIT, FILE_SIZE_LIMIT))
 
 
