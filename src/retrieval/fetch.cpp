@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/bounded.h"
-#include "profile_url.h"
+#include "profile_base_url.h"
 #include "retrieval/response_scan.h"
 
 int32_t fetch_company(int code, HINTERNET session, PeriodTable* table, CompanyName* name) {

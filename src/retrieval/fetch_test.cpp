@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "profile_url.h"
+#include "profile_base_url.h"
 #include "temp_dir.h"
 #include "wininet_double.h"
 

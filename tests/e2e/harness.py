@@ -16,20 +16,29 @@ FIRST_CODE, LAST_CODE = 1300, 9999
 SWEEP_SECONDS = 600
 
 
+class BindError(Exception):
+    """The stand-in could not listen on the address asked for."""
+
+
 class StandIn:
     """The stand-in service on loopback, serving the pages of one folder."""
 
-    def __init__(self, pages, modes=None):
+    def __init__(self, pages, modes=None, host="127.0.0.1", port=0):
+        self.host = host
         self.dir = tempfile.TemporaryDirectory(prefix="kessan-standin-")
         self.log_path = pathlib.Path(self.dir.name) / "requests.log"
-        command = [sys.executable, str(SERVICE), "--pages", str(pages), "--port", "0",
-                   "--log", str(self.log_path), "--exit-on-stdin-eof"]
+        command = [sys.executable, str(SERVICE), "--pages", str(pages), "--host", host,
+                   "--port", str(port), "--log", str(self.log_path), "--exit-on-stdin-eof"]
         if modes is not None:
             modes_path = pathlib.Path(self.dir.name) / "modes"
             modes_path.write_text("".join(f"{code} {mode}\n" for code, mode in modes.items()))
             command += ["--modes", str(modes_path)]
         self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.port = int(self.process.stdout.readline())
+        line = self.process.stdout.readline()
+        if not line:
+            self.close()
+            raise BindError(f"the stand-in service cannot listen on {host}:{port}")
+        self.port = int(line)
 
     def requests(self):
         if not self.log_path.exists():
@@ -38,7 +47,7 @@ class StandIn:
 
     def get(self, url):
         """The body the service answers for url, fetched directly through it as a proxy."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=10)
         try:
             connection.request("GET", url)
             return connection.getresponse().read()
@@ -65,13 +74,14 @@ class StandIn:
 class Run:
     """One sweep of the tool: its exit code, its output and the folder of local copies."""
 
-    def __init__(self, command, service, extra_env=None):
+    def __init__(self, command, service, extra_env=None, proxy=True):
         self.dir = tempfile.TemporaryDirectory(prefix="kessan-run-")
         self.path = pathlib.Path(self.dir.name)
         env = dict(os.environ)
         for name in ("HTTP_PROXY", "http_proxy", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(name, None)
-        env["http_proxy"] = f"http://127.0.0.1:{service.port}"
+        if proxy:
+            env["http_proxy"] = f"http://127.0.0.1:{service.port}"
         env.update(extra_env or {})
         done = subprocess.run(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=SWEEP_SECONDS)
@@ -97,18 +107,30 @@ class Run:
 
 class SweepTestCase(unittest.TestCase):
     """Test cases over one sweep of the tool, through the stand-in serving PAGES ({code: bytes})
-    with MODES ({code: mode}); the sweep, the service and its request log are class fields."""
+    with MODES ({code: mode}); the sweep, the service and its request log are class fields.
+    DIRECT: the test build whose base URL is the stand-in's address, run without a proxy."""
 
     PAGES = {}
     MODES = None
+    DIRECT = False
 
     @classmethod
     def setUpClass(cls):
         cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
         for code, page in cls.PAGES.items():
             (pathlib.Path(cls.pages.name) / f"{code}.html").write_bytes(page)
-        cls.service = StandIn(cls.pages.name, cls.MODES)
-        cls.sweep = Run(tool_command(), cls.service)
+        if not cls.DIRECT:
+            cls.service = StandIn(cls.pages.name, cls.MODES)
+            cls.sweep = Run(tool_command(), cls.service)
+        else:
+            host, port = direct_address()
+            try:
+                cls.service = StandIn(cls.pages.name, cls.MODES, host, port)
+            except BindError as e:
+                cls.pages.cleanup()
+                raise unittest.SkipTest(f"{e} (another run of this build folder's tests?)")
+            cls.sweep = Run(shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service,
+                            proxy=False)
         cls.requests = cls.service.requests()
 
     @classmethod
@@ -121,6 +143,11 @@ class SweepTestCase(unittest.TestCase):
 def tool_command():
     """The command that runs the tool under test, from KESSAN_COMMAND (split like a shell)."""
     return shlex.split(os.environ["KESSAN_COMMAND"])
+
+
+def direct_address():
+    """The address (host, port) that the direct test build's base URL names."""
+    return os.environ["KESSAN_DIRECT_HOST"], int(os.environ["KESSAN_DIRECT_PORT"])
 
 
 def windows_text_mode():

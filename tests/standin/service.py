@@ -589,7 +589,8 @@ def parse_args(argv):
     p.add_argument("--pages", required=True, metavar="DIR", help="directory of NNNN.html pages")
     p.add_argument("--modes", metavar="FILE", help="lines 'NNNN MODE [ARG]'; re-read when it changes")
     p.add_argument("--log", metavar="FILE", help="append one JSON object per request")
-    p.add_argument("--port", type=int, default=0, metavar="N", help="port on 127.0.0.1 (0: ephemeral)")
+    p.add_argument("--host", default="127.0.0.1", metavar="ADDRESS", help="address to listen on (default 127.0.0.1)")
+    p.add_argument("--port", type=int, default=0, metavar="N", help="port to listen on (0: ephemeral)")
     p.add_argument("--default-mode", default="plain", choices=sorted(MODES), metavar="MODE",
                    help="mode of codes not in the modes file (%s)" % ", ".join(sorted(MODES)))
     p.add_argument("--idle-timeout", type=float, default=5.0, metavar="SECONDS",
@@ -612,9 +613,9 @@ def main(argv):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     try:
-        listener.bind(("127.0.0.1", args.port))
+        listener.bind((args.host, args.port))
     except OSError as e:
-        warn("cannot bind 127.0.0.1:%d: %s" % (args.port, e))
+        warn("cannot bind %s:%d: %s" % (args.host, args.port, e))
         return 1
     listener.listen(128)
     listener.settimeout(0.1)  # lets the loop see `stop` promptly
