@@ -9,7 +9,6 @@ which the sample.generator test holds byte for byte to a real sweep of build/kes
 
 import csv
 import io
-import json
 import os
 import pathlib
 import shlex
@@ -113,36 +112,6 @@ class WholeSampleSweep(unittest.TestCase):
                                   (company["code"], k, column))
                     checked += 1
         self.assertGreater(checked, 500)
-
-    def test_json_lines_and_tsv_hold_the_same_table(self):
-        jsonl = tidy("--format", "jsonl", str(self.input))
-        tsv = tidy("--format", "tsv", "--header", "none", str(self.input))
-        self.assertEqual((jsonl.returncode, tsv.returncode), (0, 0))
-        objects = [json.loads(line) for line in jsonl.stdout.decode("utf-8").splitlines()]
-        self.assertEqual(len(objects), len(self.rows) - 1)
-        self.assertEqual(list(objects[0]), COLUMNS)
-        self.assertIsInstance(objects[0]["net_sales"], int)
-        self.assertIsInstance(objects[0]["eps"], float)
-        tsv_rows = list(csv.reader(io.StringIO(tsv.stdout.decode("utf-8"), newline=""),
-                                   delimiter="\t"))
-        self.assertEqual(tsv_rows, self.rows[1:])
-        for obj, row in zip(objects[:200], self.rows[1:]):
-            self.assertEqual([str(v) if isinstance(v, int) else v for v in obj.values()][:6],
-                             row[:6])
-
-    def test_cr_lf_line_ends_and_two_sweeps_in_a_row(self):
-        second = pathlib.Path(self.folder.name) / "windows.csv"
-        second.write_bytes(sweep_output(COMPANIES, "\r\n"))
-        done = tidy("--header", "none", str(self.input), str(second))
-        self.assertEqual((done.returncode, done.stderr), (0, b""))
-        body = self.done.stdout.split(b"\n", 1)[1]
-        self.assertEqual(done.stdout, body + body)
-
-    def test_shift_jis_and_byte_order_mark(self):
-        sjis = tidy("--encoding", "cp932", "-", stdin=SWEEP)
-        bom = tidy("--encoding", "utf-8-bom", stdin=SWEEP)
-        self.assertEqual(sjis.stdout.decode("cp932").encode("utf-8"), self.done.stdout)
-        self.assertEqual(bom.stdout, b"\xef\xbb\xbf" + self.done.stdout)
 
 
 class OutputFileAndExitCodes(unittest.TestCase):
