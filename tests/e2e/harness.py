@@ -8,6 +8,7 @@ import shlex
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 TESTS = pathlib.Path(__file__).resolve().parent.parent
@@ -72,9 +73,10 @@ class StandIn:
 
 
 class Run:
-    """One sweep of the tool: its exit code, its output and the folder of local copies."""
+    """One sweep of the tool: its exit code, its output and the folder of local copies.
+    With wait=False it runs on until finish()."""
 
-    def __init__(self, command, service, extra_env=None, proxy=True):
+    def __init__(self, command, service, extra_env=None, proxy=True, wait=True):
         self.dir = tempfile.TemporaryDirectory(prefix="kessan-run-")
         self.path = pathlib.Path(self.dir.name)
         env = dict(os.environ)
@@ -83,11 +85,27 @@ class Run:
         if proxy:
             env["http_proxy"] = f"http://127.0.0.1:{service.port}"
         env.update(extra_env or {})
-        done = subprocess.run(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
-                              capture_output=True, timeout=SWEEP_SECONDS)
-        self.returncode = done.returncode
-        self.stdout = text_mode_output(done.stdout)
-        self.stderr = text_mode_output(done.stderr)
+        self.output = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
+        self.process = subprocess.Popen(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
+                                        stdout=self.output[0], stderr=self.output[1])
+        self.started = time.monotonic()
+        if wait:
+            self.finish()
+
+    def finish(self):
+        try:
+            left = SWEEP_SECONDS - (time.monotonic() - self.started)
+            self.returncode = self.process.wait(timeout=max(left, 1))
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise
+        finally:
+            for f in self.output:
+                f.seek(0)
+            self.stdout, self.stderr = (text_mode_output(f.read()) for f in self.output)
+            for f in self.output:
+                f.close()
 
     def copy(self, code):
         return (self.path / f"{code}.html").read_bytes()
@@ -96,6 +114,9 @@ class Run:
         return sorted(p.name for p in self.path.iterdir())
 
     def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
         self.dir.cleanup()
 
     def __enter__(self):
@@ -115,22 +136,33 @@ class SweepTestCase(unittest.TestCase):
     DIRECT = False
 
     @classmethod
-    def setUpClass(cls):
+    def start_sweep(cls):
+        """Starts the service and the sweep, so that sweeps of several classes can run at once."""
+        cls.skip_reason = None
         cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
         for code, page in cls.PAGES.items():
             (pathlib.Path(cls.pages.name) / f"{code}.html").write_bytes(page)
         if not cls.DIRECT:
             cls.service = StandIn(cls.pages.name, cls.MODES)
-            cls.sweep = Run(tool_command(), cls.service)
-        else:
-            host, port = direct_address()
-            try:
-                cls.service = StandIn(cls.pages.name, cls.MODES, host, port)
-            except BindError as e:
-                cls.pages.cleanup()
-                raise unittest.SkipTest(f"{e} (another run of this build folder's tests?)")
-            cls.sweep = Run(shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service,
-                            proxy=False)
+            cls.sweep = Run(tool_command(), cls.service, wait=False)
+            return
+        host, port = direct_address()
+        try:
+            cls.service = StandIn(cls.pages.name, cls.MODES, host, port)
+        except BindError as e:
+            cls.pages.cleanup()
+            cls.skip_reason = f"{e} (another run of this build folder's tests?)"
+            return
+        cls.sweep = Run(shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service,
+                        proxy=False, wait=False)
+
+    @classmethod
+    def setUpClass(cls):
+        if "pages" not in cls.__dict__:
+            cls.start_sweep()
+        if cls.skip_reason is not None:
+            raise unittest.SkipTest(cls.skip_reason)
+        cls.sweep.finish()
         cls.requests = cls.service.requests()
 
     @classmethod
