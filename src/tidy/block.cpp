@@ -99,27 +99,26 @@ std::string item_name(int item) {
 
 std::string_view label_of(std::string_view text) { return text.substr(0, text.find(',')); }
 
-bool is_row(std::string_view text) {
+// The item whose row text is, or 0.
+int row_of(std::string_view text) {
   for (int item = 1; item <= ItemCount; ++item) {
-    if (label_of(text) == item_of(item).label) return true;
+    if (label_of(text) == item_of(item).label) return item;
   }
-  return false;
+  return 0;
 }
 
 // What a line that is not the expected one is: a row, an empty line or its text.
 std::string described(std::string_view text) {
   if (text.empty()) return "an empty line";
-  for (int item = 1; item <= ItemCount; ++item) {
-    if (label_of(text) == item_of(item).label) return item_name(item);
-  }
-  return quoted(text);
+  const int item = row_of(text);
+  return item != 0 ? item_name(item) : quoted(text);
 }
 
 // Code, name and count of a summary line "%i,%s,%i", whose name can hold commas; why, when
 // given, says what is wrong with a line that is not one.
 bool parse_summary(std::string_view text, Block* block, std::string* why) {
   size_t first = text.find(','), last = text.rfind(',');
-  if (first == std::string_view::npos || first == last || is_row(text)) {
+  if (first == std::string_view::npos || first == last || row_of(text) != 0) {
     if (why) *why = "expected a summary line code,name,periods, found " + described(text);
     return false;
   }
@@ -187,10 +186,7 @@ BlockReader::Result BlockReader::line(const Line& line) {
 BlockReader::Result BlockReader::row(std::string_view text, long long line) {
   const int item = next_item_;
   const std::string_view label = item_of(item).label;
-  if (text.substr(0, label.size()) == label &&
-      (text.size() == label.size() || text[label.size()] == ',')) {
-    return fields(text.substr(label.size()), line);
-  }
+  if (label_of(text) == label) return fields(text.substr(label.size()), line);
   if (parse_summary(text, nullptr, nullptr)) {
     std::string message =
         item == 1 ? "summary line " + std::to_string(block_.line) +
