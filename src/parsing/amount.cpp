@@ -49,6 +49,14 @@ bool is_pair(const unsigned char* at, unsigned char first, unsigned char second)
   return at[0] == first && at[1] == second;
 }
 
+// Whether the number text starts with a number: a sign at most, then a digit, or a point and a
+// digit. Text without one reads as 0 everywhere; C libraries differ on its sign.
+bool starts_with_number(const char* text) {
+  if (*text == '+' || *text == '-') ++text;
+  if (*text == '.') ++text;
+  return is_digit(static_cast<unsigned char>(*text));
+}
+
 int32_t clamp_to_int32(int64_t value) {
   if (value < Int32Min) return static_cast<int32_t>(Int32Min);
   if (value > Int32Max) return static_cast<int32_t>(Int32Max);
@@ -108,6 +116,7 @@ double parse_amount(const char* text) {
       at += 1;
     }
   }
+  if (!starts_with_number(number.text)) return 0.0;
   // At most 63 bytes of digits, signs and points, with no exponent: always within double range.
   return strtod(number.text, nullptr) * scale;
 }

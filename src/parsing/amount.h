@@ -6,7 +6,8 @@
 
 // The value of a Shift_JIS cell text (at most 63 bytes): its digits, signs and points (commas
 // skipped, the triangles 81 A2 and 81 A3 read as "-") read as one number, times 100, 10000 and
-// 1000 for each 百, 万 and 千 met anywhere in it. Text without digits gives 0.
+// 1000 for each 百, 万 and 千 met anywhere in it. Number text that does not start with a number
+// (at most one sign, then a digit, or a point and a digit) gives +0.
 double parse_amount(const char* text);
 
 // Writes the date of a Shift_JIS cell text (at most 63 bytes) into destination: the numbers
