@@ -29,7 +29,7 @@ def high_bit_lines():
         for line in lines_of(cases.PAGES[code]):
             if any(b >= 0x80 for b in line) and line not in seen:
                 seen.add(line)
-    return sorted(seen, key=len)
+    return sorted(seen, key=lambda line: (len(line), line))
 
 
 def cell_texts():

@@ -68,10 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
         AmountCase{"plus_after_digits", "12+3", 12}, AmountCase{"second_point", "1.2.3", 1.2},
         // Signs and points without a number read as +0 with every C library; -0 stays -0.
         AmountCase{"sign_twice", "--5", 0}, AmountCase{"dash_dash", "--", 0},
-        AmountCase{"minus_alone", "-", 0}, AmountCase{"minus_point", "-.", 0},
-        AmountCase{"minus_space", "- ", 0}, AmountCase{"minus_plus", "-+", 0},
-        AmountCase{"minus_point_point", "-..5", 0}, AmountCase{"triangle_alone", SHIRO_SANKAKU, 0},
-        AmountCase{"minus_zero", "-0", -0.0}, AmountCase{"minus_point_zero", "-.0", -0.0},
+        AmountCase{"minus_point", "-.", 0}, AmountCase{"minus_plus", "-+", 0},
+        AmountCase{"minus_point_point", "-..5", 0}, AmountCase{"minus_zero", "-0", -0.0},
+        AmountCase{"minus_point_zero", "-.0", -0.0},
         AmountCase{"triangle_zero", SHIRO_SANKAKU "0" HYAKU MAN EN, -0.0},
         // △ and ▲ are minus signs: △1,000, ▲2.5, △5百万円.
         AmountCase{"white_triangle", SHIRO_SANKAKU "1,000", -1000},

@@ -25,11 +25,11 @@ KYOKUTO = [
 ]
 KYOKUTO_HEADERS = ["2024年3月期", "2023年3月期", "2022年3月期"]
 
-# One period in thousands of yen, a loss year; ASCII dashes for two missing values print 0.
+# One period in thousands of yen, a loss year; an ASCII "--" for a missing value prints 0.
 MINATO = [
     ["2024年12月", "2025年2月10日", "12ヶ月", "5,230,114千円", "-12,400千円", "△8,050千円",
      "△20,113千円", "△3.52円", "--", "0.00円", M, "412.07円", "5,700千株", "3,012,500千円",
-     "2,348,900千円", "490,000千円", "0千円", "1,102,330千円", "78.0%", "-", "△0.67%", "△0.86%",
+     "2,348,900千円", "490,000千円", "0千円", "1,102,330千円", "78.0%", M, "△0.67%", "△0.86%",
      "△0.27%"],
 ]
 

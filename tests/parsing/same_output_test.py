@@ -7,6 +7,8 @@ the same bytes for the same generated cell texts and pages.
 Each run draws new inputs; KESSAN_PARITY_SEED=N repeats the run that printed seed N.
 """
 
+import decimal
+import math
 import os
 import pathlib
 import random
@@ -32,7 +34,29 @@ TOKENS = (list("0123456789") * 2 + list("+-.,-.") + [" ", "%", "e", "x", "/"] +
           list("百万千△▲年月日円株－−―ヶ％") + ["--", "-.", "△0", "-0"])
 
 
+def long_number(rng):
+    """A number where two correct parsers could still part: many digits, a decimal halfway
+    between two doubles, or a tie for %.0f and %.2f, with a sign and units at times."""
+    roll = rng.random()
+    if roll < 0.4:
+        x = rng.uniform(0, 10 ** rng.randrange(1, 30))
+        with decimal.localcontext(decimal.Context(prec=1200)):
+            mid = (decimal.Decimal(x) + decimal.Decimal(math.nextafter(x, math.inf))) / 2
+        text = format(mid, "f")
+    elif roll < 0.7:
+        text = "".join(rng.choice("0123456789") for _ in range(rng.randrange(15, 62)))
+        if rng.random() < 0.5:
+            at = rng.randrange(len(text))
+            text = text[:at] + "." + text[at:]
+    else:
+        text = "%d.%s" % (rng.randrange(1 << 53), rng.choice(["5", "125", "375", "005", "995"]))
+    text = rng.choice(["", "", "-", "+", "△", "▲"]) + text
+    return text + "".join(rng.choice("百万千年月日") for _ in range(rng.randrange(0, 4)))
+
+
 def cell_text(rng, encoding):
+    if rng.random() < 0.25:
+        return long_number(rng).encode(encoding, "replace")[:63]
     parts = []
     for _ in range(rng.randrange(0, 14)):
         roll = rng.random()
@@ -52,19 +76,22 @@ def mutate(rng, page):
             break
         i = rng.randrange(len(lines))
         roll = rng.random()
-        values = [k for k, line in enumerate(lines) if line.endswith(b"<BR>")]
+        values = [k for k, line in enumerate(lines) if line.rstrip(b"\r").endswith(b"<BR>")]
         if roll < 0.45 and values:
             k = rng.choice(values)
-            lines[k] = cell_text(rng, "euc_jp") + b"<BR>"
+            lines[k] = cell_text(rng, "euc_jp") + lines[k][lines[k].rindex(b"<BR>"):]
         elif roll < 0.55:
             del lines[i]
         elif roll < 0.65:
             lines.insert(i, lines[rng.randrange(len(lines))])
-        elif roll < 0.8 and lines[i]:
+        elif roll < 0.75 and lines[i]:
             j = rng.randrange(len(lines[i]))
             lines[i] = lines[i][:j] + bytes([rng.randrange(1, 0x100)]) + lines[i][j + 1:]
-        elif roll < 0.9:
+        elif roll < 0.85:
             lines[i] = b" " * rng.randrange(200, 300) + lines[i]
+        elif roll < 0.95:
+            lines = [line.rstrip(b"\r") + rng.choice([b"", b"\r", b"\r\r", b"\n\r"])
+                     for line in lines]
         else:
             lines = lines[:i + 1]
     return b"\n".join(lines)[:rng.randrange(1, 1 << 16)]
@@ -83,7 +110,9 @@ def inputs(seed):
 def run(command, records, folder):
     """Each record's output, in order: one line a cell, the lines up to the next page's."""
     source, target = pathlib.Path(folder) / "input", pathlib.Path(folder) / "output"
-    source.write_bytes(b"".join(records))
+    if not source.exists():
+        source.write_bytes(b"".join(records))
+    target.unlink(missing_ok=True)
     # Files, not pipes: a wineserver that the first Wine process starts holds pipes open.
     subprocess.run(command + [str(source), str(target)], check=True, timeout=300,
                    stdin=subprocess.DEVNULL)
