@@ -25,7 +25,10 @@ sys.path.insert(0, str(HERE.parent / "tidy"))
 import tidy_test  # noqa: E402
 from tidy_test import generate_test  # noqa: E402
 
-VERSION = re.search(r"project\(kessan VERSION (\S+)", (ROOT / "CMakeLists.txt").read_text())[1]
+CMAKE = (ROOT / "CMakeLists.txt").read_text()
+VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
+BASE_URL = os.environ.get("KESSAN_BASE_URL",
+                          re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1])
 DIST = pathlib.Path(os.environ.get("KESSAN_DIST", ROOT / "dist"))
 DEB = DIST / f"kessan_{VERSION}_amd64.deb"
 ZIP = DIST / f"kessan-{VERSION}-windows-x64.zip"
@@ -91,7 +94,8 @@ class DebianPackage(unittest.TestCase):
     def test_manual_pages_render(self):
         sections = ["NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "ENVIRONMENT",
                     "EXAMPLES"]
-        cases = [("kessan", ["takes no arguments", "8,700 files into the current directory"]),
+        cases = [("kessan", ["takes no arguments", "8,700 files into the current directory",
+                             BASE_URL + "NNNN.html"]),
                  ("kessan-tidy", ["--version", "64"])]
         for page, phrases in cases:
             path = pathlib.Path(EXTRACTED.name) / f"usr/share/man/man1/{page}.1.gz"
@@ -158,14 +162,13 @@ class WindowsZip(unittest.TestCase):
 
     def test_version_resources(self):
         numbers = tuple(int(n) for n in VERSION.split(".")) + (0,)
-        base_url = os.environ.get("KESSAN_BASE_URL", "http://profile.example.com/biz/independent/")
         for exe, description in (("kessan.exe", "kessan: "), ("kessan-tidy.exe", "kessan-tidy: ")):
             strings = version_resource(self.files[exe])
             self.assertEqual(strings["file version"], numbers, exe)
             self.assertEqual((strings.get("FileVersion"), strings.get("ProductVersion"),
                               strings.get("ProductName")), (VERSION, VERSION, "kessan"), exe)
             self.assertTrue(strings.get("FileDescription", "").startswith(description), exe)
-            self.assertEqual(strings.get("Comments"), "Service base URL: " + base_url, exe)
+            self.assertEqual(strings.get("Comments"), "Service base URL: " + BASE_URL, exe)
 
     def test_kessan_tidy_exe_under_wine_as_the_packaged_kessan_tidy(self):
         if shutil.which("wine") is None:
