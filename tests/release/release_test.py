@@ -101,7 +101,7 @@ class DebianPackage(unittest.TestCase):
             path = pathlib.Path(EXTRACTED.name) / f"usr/share/man/man1/{page}.1.gz"
             done = subprocess.run(["man", "--nh", "--nj", "--warnings", "-l", str(path)],
                                   capture_output=True, timeout=TIMEOUT_S,
-                                  env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+                                  env=dict(os.environ, MANWIDTH="250", LC_ALL="C.UTF-8"))
             self.assertEqual((done.returncode, done.stderr), (0, b""), page)
             text = re.sub(r"\s+", " ", done.stdout.decode())
             headings = re.findall(r"^([A-Z][A-Z ]+)$", done.stdout.decode(), re.M)
@@ -115,7 +115,8 @@ class DebianPackage(unittest.TestCase):
 
 
 class PackagedSweep(generate_test.Sweep):
-    """The whole sample sweep by the packaged kessan, through the stand-in."""
+    """The whole sample sweep by the packaged kessan, through the stand-in, which serves the
+    default base URL's path."""
 
     @classmethod
     def setUpClass(cls):
