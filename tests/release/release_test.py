@@ -124,9 +124,8 @@ class PackagedSweep(generate_test.Sweep):
         super().setUpClass()
 
 
-def version_resource(exe):
-    """The version resource's fixed file version and its strings, by key."""
-    data = exe
+def version_resource(data):
+    """The version resource of an executable's bytes: its fixed file version and its strings."""
     fixed = data.find(struct.pack("<I", 0xFEEF04BD))
     most, least = struct.unpack_from("<II", data, fixed + 8)
     strings = {"file version": (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)}
