@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "tidy/convert.h"
 #include "tidy/options.h"
+#include "version.h"
 
 namespace {
 
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
       tidy::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     case tidy::Parsed::Help:
       fputs(tidy::Usage, stdout);
+      return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
+    case tidy::Parsed::Version:
+      printf("kessan-tidy %s\n", KessanVersion);
       return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
     case tidy::Parsed::Wrong:
       fprintf(stderr, "kessan-tidy: %s\n%s", error.c_str(), tidy::Usage);

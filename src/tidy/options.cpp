@@ -18,6 +18,7 @@ const char* const Usage =
     "  -o FILE                   write the table to FILE, whole or not at all\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  --help                    show this text\n"
+    "  --version                 show the version\n"
     "\n"
     "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
     "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
@@ -78,6 +79,7 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       continue;
     }
     if (arg == "--help") return Parsed::Help;
+    if (arg == "--version") return Parsed::Version;
     if (arg == "--keep-going") {
       options.keep_going = true;
       continue;

@@ -20,7 +20,7 @@ struct Options {
 
 extern const char* const Usage;
 
-enum class Parsed { Run, Help, Wrong };
+enum class Parsed { Run, Help, Version, Wrong };
 
 // Reads the arguments after the program's name; for Wrong, error says what was wrong.
 Parsed parse_command_line(const std::vector<std::string>& args, Options& options,

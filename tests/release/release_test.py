@@ -1,0 +1,198 @@
+"""The packages that scripts/release wrote into dist/, taken apart and run as users would: the
+Debian package's files, fields, manual pages and programs (a whole sample sweep through the
+stand-in), and the Windows zip's files, version resources and kessan-tidy.exe under Wine.
+
+    scripts/release && WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
+    python3 -m unittest discover -s tests/release -p release_test.py -v
+"""
+
+import hashlib
+import os
+import pathlib
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+HERE = pathlib.Path(__file__).resolve().parent
+ROOT = HERE.parent.parent
+sys.path.insert(0, str(HERE.parent / "tidy"))
+
+import tidy_test  # noqa: E402
+from tidy_test import generate_test  # noqa: E402
+
+CMAKE = (ROOT / "CMakeLists.txt").read_text()
+VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
+BASE_URL = os.environ.get("KESSAN_BASE_URL",
+                          re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1])
+DIST = pathlib.Path(os.environ.get("KESSAN_DIST", ROOT / "dist"))
+DEB = DIST / f"kessan_{VERSION}_amd64.deb"
+ZIP = DIST / f"kessan-{VERSION}-windows-x64.zip"
+TIMEOUT_S = 60
+EXTRACTED = None
+
+
+def setUpModule():
+    global EXTRACTED
+    EXTRACTED = tempfile.TemporaryDirectory(prefix="kessan-release-")
+    subprocess.run(["dpkg-deb", "-x", str(DEB), EXTRACTED.name], check=True, timeout=TIMEOUT_S)
+    generate_test.setUpModule()
+
+
+def tearDownModule():
+    generate_test.tearDownModule()
+    EXTRACTED.cleanup()
+
+
+def run(*command, stdin=b""):
+    return subprocess.run(command, input=stdin, capture_output=True, timeout=TIMEOUT_S)
+
+
+class DebianPackage(unittest.TestCase):
+
+    def test_files(self):
+        listing = run("dpkg-deb", "-c", str(DEB)).stdout.decode().splitlines()
+        files = [(f[0], f[1], f[5]) for f in map(str.split, listing)]
+        directory, data, program = "drwxr-xr-x", "-rw-r--r--", "-rwxr-xr-x"
+        expected = [(directory, "./"), (directory, "./usr/"), (directory, "./usr/bin/"),
+                    (program, "./usr/bin/kessan"), (program, "./usr/bin/kessan-tidy"),
+                    (directory, "./usr/share/"), (directory, "./usr/share/doc/"),
+                    (directory, "./usr/share/doc/kessan/"),
+                    (data, "./usr/share/doc/kessan/README.md.gz"),
+                    (data, "./usr/share/doc/kessan/changelog.gz"),
+                    (data, "./usr/share/doc/kessan/copyright"),
+                    (directory, "./usr/share/man/"), (directory, "./usr/share/man/man1/"),
+                    (data, "./usr/share/man/man1/kessan-tidy.1.gz"),
+                    (data, "./usr/share/man/man1/kessan.1.gz")]
+        self.assertEqual(files, [(mode, "root/root", path) for mode, path in expected])
+
+    def test_control_fields(self):
+        cases = [("Package", r"kessan"), ("Version", re.escape(VERSION)),
+                 ("Architecture", r"amd64"), ("Section", r"utils"),
+                 ("Maintainer", r"[^<>]+ <[^@ ]+@[^@ ]+>"), ("Installed-Size", r"[0-9]{3,5}"),
+                 ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)")]
+        for field, pattern in cases:
+            value = run("dpkg-deb", "-f", str(DEB), field).stdout.decode().strip()
+            self.assertRegex(value, "^" + pattern + "$", field)
+
+    def test_copyright_and_changelog(self):
+        doc = pathlib.Path(EXTRACTED.name) / "usr/share/doc/kessan"
+        copyright = (doc / "copyright").read_text()
+        self.assertTrue(copyright.startswith(
+            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"))
+        self.assertIn("\nFiles: *\nCopyright: ", copyright)
+        license_lines = (ROOT / "LICENSE").read_text().split("\n\n", 2)[2].splitlines()
+        self.assertIn("License: Expat\n" + "".join(" %s\n" % (line or ".")
+                                                   for line in license_lines), copyright)
+        changelog = run("zcat", str(doc / "changelog.gz")).stdout.decode()
+        self.assertRegex(changelog, r"^kessan \(%s\) \w+; urgency=\w+\n" % re.escape(VERSION))
+
+    def test_manual_pages_render(self):
+        sections = ["NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "ENVIRONMENT",
+                    "EXAMPLES"]
+        cases = [("kessan", ["takes no arguments", "8,700 files into the current directory",
+                             BASE_URL + "NNNN.html"]),
+                 ("kessan-tidy", ["--version", "64"])]
+        for page, phrases in cases:
+            path = pathlib.Path(EXTRACTED.name) / f"usr/share/man/man1/{page}.1.gz"
+            done = subprocess.run(["man", "--nh", "--nj", "--warnings", "-l", str(path)],
+                                  capture_output=True, timeout=TIMEOUT_S,
+                                  env=dict(os.environ, MANWIDTH="250", LC_ALL="C.UTF-8"))
+            self.assertEqual((done.returncode, done.stderr), (0, b""), page)
+            text = re.sub(r"\s+", " ", done.stdout.decode())
+            headings = re.findall(r"^([A-Z][A-Z ]+)$", done.stdout.decode(), re.M)
+            self.assertEqual([h for h in headings if h in sections], sections, page)
+            for phrase in phrases:
+                self.assertIn(phrase, text, page)
+
+    def test_kessan_tidy_version(self):
+        done = run(str(pathlib.Path(EXTRACTED.name) / "usr/bin/kessan-tidy"), "--version")
+        self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
+
+
+class PackagedSweep(generate_test.Sweep):
+    """The whole sample sweep by the packaged kessan, through the stand-in, which serves the
+    default base URL's path."""
+
+    @classmethod
+    def setUpClass(cls):
+        os.environ["KESSAN_COMMAND"] = str(pathlib.Path(EXTRACTED.name) / "usr/bin/kessan")
+        super().setUpClass()
+
+
+def version_resource(data):
+    """The version resource of an executable's bytes: its fixed file version and its strings."""
+    fixed = data.find(struct.pack("<I", 0xFEEF04BD))
+    most, least = struct.unpack_from("<II", data, fixed + 8)
+    strings = {"file version": (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)}
+    for key in ("Comments", "FileDescription", "FileVersion", "ProductName", "ProductVersion"):
+        at = data.find(key.encode("utf-16-le") + b"\0\0")
+        if at < 0:
+            continue
+        at += len(key) * 2 + 2
+        at += -at % 4  # a value starts on a 32-bit boundary
+        end = at
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        strings[key] = data[at:end].decode("utf-16-le")
+    return strings
+
+
+class WindowsZip(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        with zipfile.ZipFile(ZIP) as archive:
+            cls.names = archive.namelist()
+            cls.files = {name: archive.read(name) for name in cls.names}
+
+    def test_files_and_line_ends(self):
+        self.assertEqual(sorted(self.names),
+                         ["LICENSE.txt", "README.txt", "kessan-tidy.exe", "kessan.exe"])
+        for name in ("LICENSE.txt", "README.txt"):
+            text = self.files[name]
+            self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
+        readme = self.files["README.txt"].decode("utf-8-sig")
+        self.assertLess(readme.index("【日本語】"), readme.index("[English]"))
+        self.assertNotIn("@", readme.replace("@example", ""))
+
+    def test_version_resources(self):
+        numbers = tuple(int(n) for n in VERSION.split(".")) + (0,)
+        for exe, description in (("kessan.exe", "kessan: "), ("kessan-tidy.exe", "kessan-tidy: ")):
+            strings = version_resource(self.files[exe])
+            self.assertEqual(strings["file version"], numbers, exe)
+            self.assertEqual((strings.get("FileVersion"), strings.get("ProductVersion"),
+                              strings.get("ProductName")), (VERSION, VERSION, "kessan"), exe)
+            self.assertTrue(strings.get("FileDescription", "").startswith(description), exe)
+            self.assertEqual(strings.get("Comments"), "Service base URL: " + BASE_URL, exe)
+
+    def test_kessan_tidy_exe_under_wine_as_the_packaged_kessan_tidy(self):
+        if shutil.which("wine") is None:
+            self.skipTest("wine is not installed")
+        with tempfile.TemporaryDirectory(prefix="kessan-zip-") as folder:
+            exe = pathlib.Path(folder) / "kessan-tidy.exe"
+            exe.write_bytes(self.files["kessan-tidy.exe"])
+            done = run("wine", str(exe), "--version")
+            self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
+            sweep = tidy_test.sweep_output(tidy_test.COMPANIES[:200], "\r\n")
+            native = pathlib.Path(EXTRACTED.name) / "usr/bin/kessan-tidy"
+            for options in (["--format", "jsonl"], ["--encoding", "cp932", "--header", "ja"]):
+                windows = run("wine", str(exe), *options, stdin=sweep)
+                self.assertEqual(windows.returncode, 0, windows.stderr)
+                self.assertEqual(windows.stdout, run(str(native), *options, stdin=sweep).stdout)
+
+
+class Checksums(unittest.TestCase):
+
+    def test_sha256sums(self):
+        lines = (DIST / "SHA256SUMS").read_text().splitlines()
+        self.assertEqual(lines, ["%s  %s" % (hashlib.sha256(p.read_bytes()).hexdigest(), p.name)
+                                 for p in (DEB, ZIP)])
+
+
+if __name__ == "__main__":
+    unittest.main()
