@@ -524,6 +524,99 @@ TEST_F(WininetLayer, FollowsUpToFiveRedirects) {
   EXPECT_EQ(service_.requests(logged).size(), logged);
 }
 
+TEST_F(WininetLayer, FollowsRedirectsOnTheirHeadersAndHandsBackOtherReplies) {
+  struct Case {
+    const char* mode;
+    bool followed;         // the moved page is read; else the reply's own body
+    bool same_connection;  // the moved page comes on the redirect's connection
+  };
+  const Case cases[] = {
+      {"redirect", true, true},       {"redirectstall", true, false}, {"redirectopen", true, false},
+      {"redirectshort", true, false}, {"status 301", true, true},     {"status 303", true, true},
+      {"status 307", true, true},     {"status 308", true, true},     {"status 300", false, true},
+      {"status 304", false, true},    {"status 305", false, true},    {"status 306", false, true},
+  };
+  const std::string moved =
+      "<html><head><title>302 Found</title></head><body>Moved</body></html>\n";
+  std::map<int, std::string> pages;
+  std::string modes;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    int code = 1300 + static_cast<int>(i);
+    pages[code] = "<html>page " + std::to_string(code) + "</html>\n";
+    modes += std::to_string(code) + " " + cases[i].mode + "\n";
+  }
+  start(pages, modes);
+  set_timeout(INTERNET_OPTION_RECEIVE_TIMEOUT, 5000);
+  size_t logged = 0;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.mode);
+    int code = 1300 + static_cast<int>(i);
+    auto start = Clock::now();
+    auto result = fetch(page_url(code));
+    EXPECT_LT(seconds_since(start), 1.0);
+    ASSERT_TRUE(result) << "errno " << open_errno_;
+    const char* status = strchr(c.mode, ' ');
+    EXPECT_EQ(result->body, c.followed ? pages[code] : status && atoi(status) == 304 ? "" : moved);
+    logged += c.followed ? 2 : 1;
+    auto log = service_.requests(logged);
+    ASSERT_EQ(log.size(), logged);
+    if (c.followed) {
+      EXPECT_EQ(log[logged - 1]["conn"].number == log[logged - 2]["conn"].number,
+                c.same_connection);
+    }
+  }
+}
+
+TEST_F(WininetLayer, ResendsOnceWhenAKeptConnectionFailsBeforeAnyReply) {
+  struct Case {
+    const char* mode;
+    int expected_errno;  // 0: the page is read
+  };
+  // A kept connection that the server closes, or resets, on the next request; and a reset on
+  // the new connection as well, which fails as on any new connection.
+  const Case cases[] = {{"stale", 0}, {"stale reset", 0}, {"reset", ECONNRESET}};
+  std::map<int, std::string> pages = {{1300, "<html>first</html>"}};
+  std::string modes;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    int code = 1301 + static_cast<int>(i);
+    pages[code] = "<html>page " + std::to_string(code) + "</html>";
+    modes += std::to_string(code) + " " + cases[i].mode + "\n";
+  }
+  start(pages, modes);
+  size_t logged = 0;
+  for (int round = 0; round < 3; ++round) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      const Case& c = cases[i];
+      SCOPED_TRACE(std::string(c.mode) + ", round " + std::to_string(round));
+      int code = 1301 + static_cast<int>(i);
+      ASSERT_TRUE(fetch(page_url(1300)));  // leaves a kept connection
+      if (c.expected_errno == 0) {
+        auto result = fetch(page_url(code));
+        ASSERT_TRUE(result) << "errno " << open_errno_;
+        EXPECT_EQ(result->body, pages[code]);
+      } else {
+        expect_open_fails(page_url(code), c.expected_errno);
+      }
+      logged += 3;
+      auto log = service_.requests(logged);
+      ASSERT_EQ(log.size(), logged) << "one request, then one resend on a new connection";
+      EXPECT_EQ(log[logged - 3]["conn"].number, log[logged - 2]["conn"].number);
+      EXPECT_NE(log[logged - 2]["conn"].number, log[logged - 1]["conn"].number);
+      EXPECT_EQ(log[logged - 1]["code"].number, code);
+    }
+  }
+}
+
+TEST_F(WininetLayer, EveryByteRestartsTheReceiveTimeout) {
+  // A header line arrives a byte every 150 ms over 3 s; the body follows at once.
+  start({{1300, "<html>slow headers</html>"}}, "1300 slowheaders 150\n");
+  set_timeout(INTERNET_OPTION_RECEIVE_TIMEOUT, 1000);
+  auto result = fetch(page_url(1300));
+  ASSERT_TRUE(result) << "errno " << open_errno_;
+  EXPECT_EQ(result->body, "<html>slow headers</html>");
+}
+
 TEST_F(WininetLayer, ReadsErrorPagesLikeAnyPage) {
   const std::string page500 = "<html>server trouble\r\n\x00\xff</html>"s;
   start({{1301, page500}}, "1301 status500\n");
@@ -573,6 +666,13 @@ TEST_F(WininetLayer, FailsTheOpenOnAResetBeforeAnyResponseAndGoesOn) {
   auto next = fetch(page_url(1300));
   ASSERT_TRUE(next) << "errno " << open_errno_;
   EXPECT_EQ(next->body, "<html>after the reset</html>");
+}
+
+TEST_F(WininetLayer, FailsTheOpenOnAHeaderLineTooLongToRead) {
+  ScriptedServer server("HTTP/1.1 200 OK\r\nX-Long: " + std::string(200'000, 'x') + "\r\n\r\n",
+                        ScriptedServer::After::Close);
+  open_session(INTERNET_OPEN_TYPE_DIRECT);
+  expect_open_fails(server.url(), EPROTO);
 }
 
 TEST_F(WininetLayer, FailsTheOpenWhenNothingListens) {
