@@ -400,7 +400,7 @@ def mode_slowheaders(conn, req, body, arg):
     """As plain, with one header line sent a byte every ARG ms (default 200)."""
     fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
     whole = head(req, req.status, fields, req.keep_alive)
-    slow = b"X-Slow: 0123456789\r\n"
+    slow = b"X-Slow: 01234\r\n"
     split = whole.index(b"\r\n") + 2
     conn.send(whole[:split])
     for i in range(len(slow)):
