@@ -115,10 +115,20 @@ class DirectResultsSweep(ResultsSweep):
         self.assertEqual(first["headers"].get("user-agent"), "qnv408")
 
 
+class TinyproxyResultsSweep(ResultsSweep):
+    """The same pages through Debian's tinyproxy in front of the stand-in: the same output and
+    copies."""
+    TINYPROXY = True
+
+    def test_one_request_per_code_and_few_connections(self):
+        self.one_request_per_code()  # tinyproxy opens a connection upstream for every request
+
+
 def setUpModule():
     # Under Wine each sweep takes more than a minute, mostly waiting: the two run side by side.
     ResultsSweep.start_sweep()
     DirectResultsSweep.start_sweep()
+    TinyproxyResultsSweep.start_sweep()
 
 
 if __name__ == "__main__":
