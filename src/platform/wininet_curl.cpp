@@ -295,7 +295,8 @@ void follow(Request* r) {
   CURLU* u = curl_url();
   bool ok = u != nullptr && curl_easy_getinfo(r->easy, CURLINFO_EFFECTIVE_URL, &from) == CURLE_OK &&
             from != nullptr && curl_url_set(u, CURLUPART_URL, from, 0) == CURLUE_OK &&
-            curl_url_set(u, CURLUPART_URL, r->location_value.c_str(), 0) == CURLUE_OK &&
+            curl_url_set(u, CURLUPART_URL, r->location_value.c_str(),
+                         CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK &&
             curl_url_get(u, CURLUPART_URL, &to, 0) == CURLUE_OK;
   std::string url = ok ? to : "";
   curl_free(to);

@@ -71,9 +71,10 @@ class ResultsSweep(harness.SweepTestCase):
 
     def test_one_request_per_code_and_few_connections(self):
         connections, retried = self.one_request_per_code()
-        # Only the resets drop a connection; every other response keeps it alive.
+        # Only the reset and the two redirects whose bodies do not all arrive drop a connection;
+        # every other response keeps it alive.
         if not harness.windows_text_mode():  # Wine's WinINet does not reuse proxy connections
-            self.assertLessEqual(connections, 2 + retried)
+            self.assertLessEqual(connections, 4 + retried)
 
     def test_request_form_and_headers(self):
         for request in self.requests:
@@ -93,9 +94,9 @@ class ResultsSweep(harness.SweepTestCase):
         self.assertEqual(actual, expected)
 
 
-# Connections for the 8,700 requests: the reset at code 1314 drops one, and a client may open
-# another on its own; one per request would be thousands.
-MAX_CONNECTIONS = 4
+# Connections for the 8,700 requests: the reset at code 1314 and the redirects at 1323 and 1324
+# drop one each, and a client may open another on its own; one per request would be thousands.
+MAX_CONNECTIONS = 6
 
 
 class DirectResultsSweep(ResultsSweep):
