@@ -3,8 +3,8 @@
 // session in turn. A request is one easy handle in that multi handle; its body streams through a
 // bounded buffer: the write callback pauses the transfer when the buffer is full and a read
 // resumes it when the buffer is empty. A closed request's easy handle and buffer serve the next.
-// Redirects are followed here rather than by curl, so that one to another scheme is handed back
-// as the response it is, and as soon as their headers are in.
+// Redirects are followed here rather than by curl: as soon as their headers are in, and only to
+// http and https (one to another scheme is handed back as the response it is).
 
 #include <curl/curl.h>
 #include <strings.h>
