@@ -404,55 +404,6 @@ class ModesTest(ServiceCase):
         self.assertEqual((r.status, r.body), (200, PAGE_1300))
 
 
-class ServerHabitsTest(ServiceCase):
-    modes = ("1301 redirectstall\n1302 redirectopen\n1303 redirectshort\n1304 stale\n"
-             "1305 stale reset\n1306 status 307\n1307 status 304\n1308 slowheaders 20\n")
-
-    def head(self, c):
-        status = int(c._line().split()[1])
-        fields = []
-        while fields[-1:] != [b""]:
-            fields.append(c._line())
-        return status, b"\r\n".join(fields)
-
-    def test_redirect_bodies_cut_short(self):
-        for code, length, closed in ((1301, True, False), (1302, False, False), (1303, True, True)):
-            with self.subTest(code=code):
-                c = self.client()
-                c.get(self.url(code))
-                status, fields = self.head(c)
-                self.assertEqual(status, 302)
-                self.assertIn(b"/moved/%d.html" % code, fields)
-                self.assertEqual(b"Content-Length: 1000" in fields, length)
-                self.assertEqual(len(c._exact(10)), 10)
-                c.sock.settimeout(0.3)
-                self.assertEqual(c.at_eof(), closed)
-
-    def test_stale_drops_a_kept_connection_on_the_next_request(self):
-        for code in (1304, 1305):
-            c = self.client()
-            c.get(self.url(code))
-            self.assertEqual(c.response().status, 404)  # a new connection: plain
-            c.get(self.url(code))
-            if code == 1304:
-                self.assertTrue(c.at_eof())
-            else:
-                self.assertRaises(ConnectionResetError, c.sock.recv, 100)
-
-    def test_status_and_slow_headers(self):
-        c = self.client()
-        c.get(self.url(1306))
-        r = c.response()
-        self.assertEqual((r.status, r.headers["location"]),
-                         (307, "http://profile.example.com/biz/independent/moved/1306.html"))
-        c.get(self.url(1307))
-        self.assertEqual(self.head(c)[0], 304)
-        start = time.monotonic()
-        c.get(self.url(1308))
-        self.assertEqual(c.response().headers["x-slow"], "01234")
-        self.assertGreaterEqual(time.monotonic() - start, 15 * 0.02)
-
-
 class DefaultModeTest(ServiceCase):
     extra_args = ("--default-mode", "chunked")
 
