@@ -1,7 +1,7 @@
 """A sweep over pages in the results layout: output and local copies, byte for byte. The same
-sweep runs twice at once: through the stand-in as the proxy, and without any proxy, by the test
-build whose base URL names the stand-in's own loopback address, as a user without a proxy
-reaches the service."""
+sweep runs three times at once: through the stand-in as the proxy; without any proxy, by the
+test build whose base URL names the stand-in's own loopback address, as a user without a proxy
+reaches the service; and through a real proxy, tinyproxy, in front of the stand-in."""
 
 import re
 import sys
@@ -126,7 +126,7 @@ class TinyproxyResultsSweep(ResultsSweep):
 
 
 def setUpModule():
-    # Under Wine each sweep takes more than a minute, mostly waiting: the two run side by side.
+    # Under Wine each sweep takes more than a minute, mostly waiting: they run side by side.
     ResultsSweep.start_sweep()
     DirectResultsSweep.start_sweep()
     TinyproxyResultsSweep.start_sweep()
