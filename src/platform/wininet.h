@@ -34,7 +34,8 @@ constexpr DWORD INTERNET_OPTION_CONNECT_TIMEOUT = 2;
 constexpr DWORD INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 
 extern "C" {
-// Opens a session: agent is the User-Agent; PRECONFIG takes the proxy from http_proxy/no_proxy.
+// Opens a session: agent is the User-Agent; PRECONFIG takes the proxy from http_proxy, and the
+// hosts reached without it from no_proxy (or NO_PROXY).
 HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass,
                         DWORD flags);
 // Starts a GET of url and returns once the response headers arrived; null on transport failure.

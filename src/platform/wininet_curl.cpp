@@ -3,8 +3,8 @@
 // session in turn. A request is one easy handle in that multi handle; its body streams through a
 // bounded buffer: the write callback pauses the transfer when the buffer is full and a read
 // resumes it when the buffer is empty. A closed request's easy handle and buffer serve the next.
-// Redirects are followed here rather than by curl, so that one to another scheme is handed back
-// as the response it is.
+// Redirects are followed here rather than by curl: as soon as their headers are in, and only to
+// http and https (one to another scheme is handed back as the response it is).
 
 #include <curl/curl.h>
 #include <strings.h>
@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -60,7 +61,10 @@ struct Request : Handle {
   bool first_line_skipped = false;  // of an HTTP/0.9 reply, whose first line WinINet drops
   long status = 0;                  // status of the response whose headers are arriving
   bool location = false;            // that response has a Location header the layer follows
-  bool redirect = false;            // it is a redirect, followed once its body has ended
+  std::string location_value;       // its value
+  bool redirect = false;            // it is a redirect that is followed
+  bool replied = false;             // a byte of the current response has been seen
+  bool resent = false;              // the request was sent again on a new connection
   long redirects = 0;
   CURLcode result = CURLE_OK;
   int error = 0;  // errno for a failed transfer
@@ -80,8 +84,8 @@ struct Session : Handle {
   std::string agent;
   bool has_agent = false;
   DWORD access_type = INTERNET_OPEN_TYPE_PRECONFIG;
-  std::string proxy;     // curl form, for INTERNET_OPEN_TYPE_PROXY
-  std::string no_proxy;  // curl form, for INTERNET_OPEN_TYPE_PROXY
+  std::string proxy;     // curl form; empty: none
+  std::string no_proxy;  // curl form
   DWORD connect_ms = DefaultTimeoutMs;
   DWORD receive_ms = DefaultTimeoutMs;
   std::vector<Request*> open;      // requests not yet closed
@@ -126,8 +130,9 @@ int errno_for(CURL* easy, CURLcode code) {
       return os_errno == EPIPE ? ECONNRESET : static_cast<int>(os_errno);
     case CURLE_TOO_MANY_REDIRECTS:
       return ELOOP;
-    case CURLE_OUT_OF_MEMORY:
-      return ENOMEM;
+    case CURLE_OUT_OF_MEMORY:  // during a transfer: a header line over curl's limit
+    case CURLE_WEIRD_SERVER_REPLY:
+      return EPROTO;
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
       return EINVAL;
@@ -163,7 +168,7 @@ bool followable(const char* value, size_t length) {
 size_t on_header(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Request*>(user);
   size_t length = size * count;
-  r->activity = true;
+  r->activity = r->replied = true;
   r->headers_seen = true;
   if (r->final_headers) return length;  // trailers of a chunked body
   if (length >= 5 && memcmp(data, "HTTP/", 5) == 0) {
@@ -175,12 +180,18 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
       status = status * 10 + (data[i++] - '0');
     r->status = status;
     r->location = false;
-  } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0) {
+    r->location_value.clear();
+  } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0 && r->location_value.empty()) {
     r->location = followable(data + 9, length - 9);
+    size_t start = 9, end = length;
+    while (start < end && isspace(static_cast<unsigned char>(data[start]))) ++start;
+    while (end > start && isspace(static_cast<unsigned char>(data[end - 1]))) --end;
+    r->location_value.assign(data + start, end - start);
   } else if (length > 0 && (data[0] == '\r' || data[0] == '\n')) {
     // End of one response's headers. Interim (1xx) responses and the redirects that are
     // followed are not the response the caller gets.
-    r->redirect = r->status / 100 == 3 && r->location;
+    long s = r->status;
+    r->redirect = (s == 301 || s == 302 || s == 303 || s == 307 || s == 308) && r->location;
     if (r->status >= 200 && !r->redirect) r->final_headers = true;
     if (r->redirect) r->connected = false;  // the next hop may need a connection of its own
   }
@@ -190,10 +201,9 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
 size_t on_body(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Request*>(user);
   size_t length = size * count;
-  r->activity = true;
-  if (r->redirect) return length;  // the body of a redirect that is followed
-  r->final_headers = true;
-  if (r->discard) {
+  r->activity = r->replied = true;
+  r->final_headers = !r->redirect;
+  if (r->redirect || r->discard) {
     r->discarded += length;
     return length;
   }
@@ -240,33 +250,77 @@ void fail(Request* r, CURLcode code, int error) {
   r->error = error;
 }
 
+// Ends a transfer that curl is still running.
+void abort_transfer(Request* r, CURLcode code, int error) {
+  if (r->in_multi) {
+    curl_multi_remove_handle(r->session->multi, r->easy);
+    r->in_multi = false;
+  }
+  r->paused = false;
+  fail(r, code, error);
+}
+
 void start_response(Request* r) {
   r->final_headers = r->connected = r->headers_seen = r->first_line_skipped = false;
   r->status = 0;
-  r->location = r->redirect = false;
+  r->location = r->redirect = r->replied = false;
+  r->location_value.clear();
+  r->discarded = 0;
 }
 
-// After a redirect's body: the request goes on with the next URL, at most MaxRedirects times.
-void follow(Request* r) {
-  if (r->redirects == MaxRedirects) {
-    fail(r, CURLE_TOO_MANY_REDIRECTS, ELOOP);
-    return;
-  }
-  char* to = nullptr;
-  if (curl_easy_getinfo(r->easy, CURLINFO_REDIRECT_URL, &to) != CURLE_OK || to == nullptr) {
-    fail(r, CURLE_URL_MALFORMAT, EINVAL);
-    return;
-  }
-  ++r->redirects;
-  std::string url = to;
+// Starts the transfer again, with url (or the same one) and on a new connection if asked. A
+// transfer still running is ended, and curl closes its connection.
+void restart(Request* r, const char* url, bool new_connection) {
   start_response(r);
   CURLM* multi = r->session->multi;
   curl_multi_remove_handle(multi, r->easy);
-  if (curl_easy_setopt(r->easy, CURLOPT_URL, url.c_str()) != CURLE_OK ||
+  if ((url != nullptr && curl_easy_setopt(r->easy, CURLOPT_URL, url) != CURLE_OK) ||
+      curl_easy_setopt(r->easy, CURLOPT_FRESH_CONNECT, new_connection ? 1L : 0L) != CURLE_OK ||
       curl_multi_add_handle(multi, r->easy) != CURLM_OK) {
     r->in_multi = false;
     fail(r, CURLE_OUT_OF_MEMORY, ENOMEM);
   }
+}
+
+// The request goes on with the redirect's URL, at most MaxRedirects times.
+void follow(Request* r) {
+  if (r->redirects == MaxRedirects) {
+    abort_transfer(r, CURLE_TOO_MANY_REDIRECTS, ELOOP);
+    return;
+  }
+  // The Location, resolved against the URL it came from (curl's own copy exists only once the
+  // transfer has ended).
+  char* from = nullptr;
+  char* to = nullptr;
+  CURLU* u = curl_url();
+  bool ok = u != nullptr && curl_easy_getinfo(r->easy, CURLINFO_EFFECTIVE_URL, &from) == CURLE_OK &&
+            from != nullptr && curl_url_set(u, CURLUPART_URL, from, 0) == CURLUE_OK &&
+            curl_url_set(u, CURLUPART_URL, r->location_value.c_str(),
+                         CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK &&
+            curl_url_get(u, CURLUPART_URL, &to, 0) == CURLUE_OK;
+  std::string url = ok ? to : "";
+  curl_free(to);
+  curl_url_cleanup(u);
+  if (!ok) {
+    abort_transfer(r, CURLE_URL_MALFORMAT, EINVAL);
+    return;
+  }
+  ++r->redirects;
+  restart(r, url.c_str(), false);
+}
+
+// A GET that failed on a kept connection before any byte of the reply is sent again, once, on a
+// new connection: the server may have closed the connection as the request went out.
+bool resend(Request* r, CURLcode code) {
+  long connects = 1;
+  if (r->resent || r->replied ||
+      curl_easy_getinfo(r->easy, CURLINFO_NUM_CONNECTS, &connects) != CURLE_OK || connects != 0)
+    return false;
+  if (code != CURLE_SEND_ERROR && code != CURLE_RECV_ERROR && code != CURLE_GOT_NOTHING)
+    return false;
+  r->resent = true;
+  restart(r, nullptr, true);
+  return true;
 }
 
 // Records the end of every finished transfer of the session.
@@ -278,24 +332,28 @@ void collect_done(Session* s) {
     curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&r));
     if (r == nullptr || r->done) continue;
     CURLcode code = message->data.result;
-    if (code == CURLE_OK && r->redirect)
-      follow(r);
-    else
+    if (r->redirect)
+      follow(r);  // whether its body ended well or not
+    else if (code == CURLE_OK || !resend(r, code))
       fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
   }
 }
 
-// Ends a transfer that curl is still running.
-void abort_transfer(Request* r, CURLcode code, int error) {
-  if (r->in_multi) {
-    curl_multi_remove_handle(r->session->multi, r->easy);
-    r->in_multi = false;
-  }
-  r->paused = false;
-  fail(r, code, error);
-}
-
 enum class Want { Headers, Data };
+
+// Runs the session's transfers on what has already arrived, until r ends or more would have to
+// be waited for.
+void take_arrived(Request* r) {
+  Session* s = r->session;
+  for (int round = 0; round < 4 && !r->done && r->discarded <= DrainBudget; ++round) {
+    int running = 0;
+    if (curl_multi_perform(s->multi, &running) != CURLM_OK) return;
+    collect_done(s);
+    if (r->done) return;
+    int ready = 0;
+    if (curl_multi_poll(s->multi, nullptr, 0, 0, &ready) != CURLM_OK || ready == 0) return;
+  }
+}
 
 // Runs the session's transfers until r has what is wanted, has ended, or has been silent for
 // its receive timeout after its connection was set up (before that, curl's connect timeout
@@ -310,6 +368,12 @@ void run_until(Request* r, Want want) {
       return;
     }
     collect_done(s);
+    if (r->redirect && !r->done) {
+      // Its body is read only as far as it has arrived: then the connection can be kept.
+      take_arrived(r);
+      if (r->redirect && !r->done) follow(r);
+      continue;
+    }
     if (r->done || r->pos < r->len || (want == Want::Headers && r->final_headers)) return;
     Clock::time_point now = Clock::now();
     if (r->activity) {
@@ -325,30 +389,24 @@ void run_until(Request* r, Want want) {
       }
       wait_ms = static_cast<int>(std::min<long long>(wait_ms, r->receive_ms - idle));
     }
-    if (curl_multi_poll(s->multi, nullptr, 0, wait_ms, nullptr) != CURLM_OK) {
+    int ready = 0;
+    if (curl_multi_poll(s->multi, nullptr, 0, wait_ms, &ready) != CURLM_OK) {
       abort_transfer(r, CURLE_FAILED_INIT, EIO);
       return;
     }
+    if (ready > 0) r->activity = true;  // a byte, even of a header line not yet complete
   }
 }
 
 // Reads what of the rest of the body has already arrived, so that a complete response leaves
 // its connection reusable; gives up at once when more would have to be waited for.
 void drain(Request* r) {
-  Session* s = r->session;
   r->discard = true;
   if (r->paused) {
     r->paused = false;
     curl_easy_pause(r->easy, CURLPAUSE_CONT);
   }
-  for (int round = 0; round < 4 && !r->done && r->discarded <= DrainBudget; ++round) {
-    int running = 0;
-    if (curl_multi_perform(s->multi, &running) != CURLM_OK) return;
-    collect_done(s);
-    if (r->done) return;
-    int ready = 0;
-    if (curl_multi_poll(s->multi, nullptr, 0, 0, &ready) != CURLM_OK || ready == 0) return;
-  }
+  take_arrived(r);
 }
 
 std::unique_ptr<Request> new_request(Session* s) {
@@ -372,10 +430,8 @@ std::unique_ptr<Request> new_request(Session* s) {
             curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK;
   if (ok && s->has_agent) ok = curl_easy_setopt(e, CURLOPT_USERAGENT, s->agent.c_str()) == CURLE_OK;
-  // PRECONFIG leaves the proxy unset, so curl takes http_proxy and no_proxy from the environment.
-  if (ok && s->access_type == INTERNET_OPEN_TYPE_DIRECT)
-    ok = curl_easy_setopt(e, CURLOPT_PROXY, "") == CURLE_OK;
-  if (ok && s->access_type == INTERNET_OPEN_TYPE_PROXY)
+  // Both are always set, so that curl reads none of the proxy variables itself.
+  if (ok)
     ok = curl_easy_setopt(e, CURLOPT_PROXY, s->proxy.c_str()) == CURLE_OK &&
          curl_easy_setopt(e, CURLOPT_NOPROXY, s->no_proxy.c_str()) == CURLE_OK;
   return ok ? std::move(r) : nullptr;
@@ -510,6 +566,13 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR pr
       return nullptr;
     }
     s->no_proxy = curl_no_proxy(proxy_bypass != nullptr ? proxy_bypass : "");
+  } else if (access_type == INTERNET_OPEN_TYPE_PRECONFIG) {
+    // The system's settings: http_proxy, and the hosts reached without it in no_proxy.
+    const char* proxy_variable = getenv("http_proxy");
+    const char* no_proxy_variable = getenv("no_proxy");
+    if (no_proxy_variable == nullptr) no_proxy_variable = getenv("NO_PROXY");
+    s->proxy = proxy_variable != nullptr ? proxy_variable : "";
+    s->no_proxy = no_proxy_variable != nullptr ? no_proxy_variable : "";
   }
   s->multi = curl_multi_init();
   if (s->multi == nullptr) {
@@ -539,10 +602,12 @@ HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD 
   r->discarded = 0;
   start_response(r.get());
   r->redirects = 0;
+  r->resent = false;
   r->result = CURLE_OK;
   r->error = 0;
   r->receive_ms = s->receive_ms;
   if (curl_easy_setopt(r->easy, CURLOPT_URL, url) != CURLE_OK ||
+      curl_easy_setopt(r->easy, CURLOPT_FRESH_CONNECT, 0L) != CURLE_OK ||
       curl_easy_setopt(r->easy, CURLOPT_CONNECTTIMEOUT_MS, curl_timeout_ms(s->connect_ms)) !=
           CURLE_OK ||
       !set_extra_headers(r.get(), headers, headers_length) ||

@@ -125,6 +125,14 @@ PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\x8f\xec\xbf'
 # Two periods.
 PAGES[1321] = page_with_table("二葉電工", 1321, KYOKUTO_HEADERS[:2], KYOKUTO[:2])
 
+# Replies as real servers send them: redirects whose bodies stall or are cut short (followed at
+# once), a 307, and a header line that arrives a byte at a time.
+SERVER_HABITS = {1323: ("転送停滞", "redirectstall"), 1324: ("転送切断", "redirectshort"),
+                 1325: ("一時転送", "status 307"), 1326: ("徐行通信", "slowheaders 20")}
+for code, (name, mode) in SERVER_HABITS.items():
+    PAGES[code] = page_with_table(name, code, ["2024年6月期"], SMALL)
+    MODES[code] = mode
+
 # Where each page's scan stops: its local copy ends with the first line holding this text.
 # Pages not listed are copied whole.
 STOP_LINE = {code: b"</TABLE>" for code in PAGES}
@@ -287,7 +295,8 @@ EXPECTED_STDOUT = (
     "1320,境界計測,1\n" + SMALL_ROWS.replace("売上高,812000000", "売上高,81200") +
     # The first two fields of every row of the three-period company.
     "1321,二葉電工,2\n" + "".join(line.rsplit(",", 1)[0] + "\n"
-                                 for line in KYOKUTO_ROWS.splitlines())
+                                 for line in KYOKUTO_ROWS.splitlines()) +
+    "".join(f"{code},{name},1\n" + SMALL_ROWS for code, (name, _) in SERVER_HABITS.items())
 ).encode("shift_jis")
 
 EXPECTED_STDERR_LINES = [
@@ -295,7 +304,7 @@ EXPECTED_STDERR_LINES = [
     "1308,港湾運輸,1", "1309,朝霧化学,1", "1310,長尺興業,1", "1312,迂回通信,1",
     "URLオープンエラー", ": Connection reset by peer",  # RESET_REPORT
     "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,ｶﾌ〓,1", "1320,境界計測,1", "1321,二葉電工,2",
-]
+] + [f"{code},{name},1" for code, (name, _) in SERVER_HABITS.items()]
 EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
 REQUEST_FAILED = "URLオープンエラー\n".encode("shift_jis")
 RESET_REPORT = REQUEST_FAILED + b": Connection reset by peer\n"

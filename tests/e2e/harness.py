@@ -5,6 +5,8 @@ import json
 import os
 import pathlib
 import shlex
+import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -72,6 +74,49 @@ class StandIn:
         self.close()
 
 
+class Tinyproxy:
+    """Debian's tinyproxy on a free loopback port, in the foreground, forwarding every request to
+    the stand-in as its upstream proxy."""
+
+    def __init__(self, upstream_port):
+        self.dir = tempfile.TemporaryDirectory(prefix="kessan-tinyproxy-")
+        for attempt in range(3):
+            with socket.socket() as probe:
+                probe.bind(("127.0.0.1", 0))
+                self.port = probe.getsockname()[1]
+            config = pathlib.Path(self.dir.name) / "tinyproxy.conf"
+            # As root it drops its privileges, and needs no file after that.
+            user = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""
+            config.write_text(f"Port {self.port}\nListen 127.0.0.1\nAllow 127.0.0.1\n{user}"
+                              f"Timeout 60\nMaxClients 50\nLogLevel Error\n"
+                              f"Upstream http 127.0.0.1:{upstream_port}\n")
+            self.process = subprocess.Popen(["tinyproxy", "-d", "-c", str(config)],
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL)
+            deadline = time.monotonic() + 5
+            while self.process.poll() is None and time.monotonic() < deadline:
+                try:
+                    socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
+                    return
+                except OSError:
+                    time.sleep(0.05)
+            self.stop()
+        raise RuntimeError("tinyproxy did not start")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def close(self):
+        self.stop()
+        self.dir.cleanup()
+
+
 class Run:
     """One sweep of the tool: its exit code, its output and the folder of local copies.
     With wait=False it runs on until finish()."""
@@ -134,14 +179,29 @@ class SweepTestCase(unittest.TestCase):
     PAGES = {}
     MODES = None
     DIRECT = False
+    TINYPROXY = False
+    proxy = None
 
     @classmethod
     def start_sweep(cls):
         """Starts the service and the sweep, so that sweeps of several classes can run at once."""
         cls.skip_reason = None
+        if cls.TINYPROXY and shutil.which("tinyproxy") is None:
+            cls.skip_reason = "tinyproxy is not installed (scripts/install-deps installs it)"
+            return
+        if cls.TINYPROXY and windows_text_mode() and os.environ.get("KESSAN_WINE_TINYPROXY") != "1":
+            cls.skip_reason = ("under Wine a third sweep adds a third to the Windows tests; "
+                               "KESSAN_WINE_TINYPROXY=1 runs it")
+            return
         cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
         for code, page in cls.PAGES.items():
             (pathlib.Path(cls.pages.name) / f"{code}.html").write_bytes(page)
+        if cls.TINYPROXY:
+            cls.service = StandIn(cls.pages.name, cls.MODES)
+            cls.proxy = Tinyproxy(cls.service.port)
+            cls.sweep = Run(tool_command(), cls.service, wait=False,
+                            extra_env={"http_proxy": f"http://127.0.0.1:{cls.proxy.port}"})
+            return
         if not cls.DIRECT:
             cls.service = StandIn(cls.pages.name, cls.MODES)
             cls.sweep = Run(tool_command(), cls.service, wait=False)
@@ -168,6 +228,8 @@ class SweepTestCase(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.sweep.close()
+        if cls.proxy is not None:
+            cls.proxy.close()
         cls.service.close()
         cls.pages.cleanup()
 

@@ -33,7 +33,10 @@ MAX_HEADER_LINES = 200
 RECV_SIZE = 64 * 1024
 LINGER_ON_CLOSE_S = 2.0
 
-REASONS = {200: "OK", 302: "Found", 400: "Bad Request", 404: "Not Found", 500: "Internal Server Error"}
+REASONS = {200: "OK", 300: "Multiple Choices", 301: "Moved Permanently", 302: "Found",
+           303: "See Other", 304: "Not Modified", 305: "Use Proxy", 307: "Temporary Redirect",
+           308: "Permanent Redirect", 400: "Bad Request", 404: "Not Found",
+           500: "Internal Server Error"}
 
 
 class BadRequest(Exception):
@@ -72,6 +75,7 @@ class Connection:
         self.service = service
         self.buf = bytearray()
         self.eof = False
+        self.served = 0  # responses sent on this connection
 
     def _fill(self):
         if self.eof:
@@ -339,6 +343,73 @@ def mode_reset(conn, req, body, arg):
     return False
 
 
+def mode_status(conn, req, body, arg):
+    """Status ARG (default 302) with a Location to the moved page and the small moved body; the
+    page itself for a 304, which has no body."""
+    status = int_arg(arg, 302)
+    location = "http://%s/biz/independent/moved/%d.html" % (
+        req.host or "127.0.0.1:%d" % conn.service.port, req.code)
+    if status == 304:
+        conn.send(head(req, 304, [("Location", location)], req.keep_alive))
+        return req.keep_alive
+    return send_with_length(conn, req, status, MOVED_BODY, "text/html", [("Location", location)])
+
+
+def stalled_redirect(conn, req, length, hold):
+    """A 302 to the moved page, the first 10 bytes of its body, then silence or close."""
+    location = "http://%s/biz/independent/moved/%d.html" % (
+        req.host or "127.0.0.1:%d" % conn.service.port, req.code)
+    fields = [("Content-Type", "text/html"), ("Location", location)]
+    if length:
+        fields.append(("Content-Length", "1000"))
+    conn.send(head(req, 302, fields, True) + MOVED_BODY[:10])
+    if hold:
+        while conn._fill():  # until the client or the idle timeout closes it
+            pass
+    return False
+
+
+def mode_redirectstall(conn, req, body, arg):
+    """302 with Content-Length 1000, 10 bytes of it, silence with the connection open."""
+    return stalled_redirect(conn, req, True, True)
+
+
+def mode_redirectopen(conn, req, body, arg):
+    """302 without a length, 10 bytes of body, silence with the connection open."""
+    return stalled_redirect(conn, req, False, True)
+
+
+def mode_redirectshort(conn, req, body, arg):
+    """302 with Content-Length 1000, 10 bytes of it, then close."""
+    return stalled_redirect(conn, req, True, False)
+
+
+def mode_stale(conn, req, body, arg):
+    """On a connection that has served a request: close it without a reply (ARG reset: with an
+    RST), as when a server drops an idle kept-alive connection. On a new one: as plain."""
+    if conn.served == 0:
+        return mode_plain(conn, req, body, arg)
+    if arg == "reset":
+        conn.close_with_reset()
+    else:
+        conn.sock.close()
+    return False
+
+
+def mode_slowheaders(conn, req, body, arg):
+    """As plain, with one header line sent a byte every ARG ms (default 200)."""
+    fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
+    whole = head(req, req.status, fields, req.keep_alive)
+    slow = b"X-Slow: 01234\r\n"
+    split = whole.index(b"\r\n") + 2
+    conn.send(whole[:split])
+    for i in range(len(slow)):
+        time.sleep(int_arg(arg, 200) / 1000)
+        conn.send(slow[i:i + 1])
+    conn.send(whole[split:] + payload(req, body))
+    return req.keep_alive
+
+
 # Fault modes. A page part of ARG bytes defaults to half the page.
 
 
@@ -455,6 +526,12 @@ MODES = {
     "huge": mode_huge,
     "bigheaders": mode_bigheaders,
     "garbage": mode_garbage,
+    "status": mode_status,
+    "redirectstall": mode_redirectstall,
+    "redirectopen": mode_redirectopen,
+    "redirectshort": mode_redirectshort,
+    "stale": mode_stale,
+    "slowheaders": mode_slowheaders,
 }
 
 
@@ -574,6 +651,7 @@ class Service:
                                 "mode": mode})
                 req.status, body = self.page(req.code)
                 keep = MODES[mode](conn, req, body, arg)
+                conn.served += 1
                 if not keep:
                     break
         except (PeerGone, OSError):
