@@ -1,6 +1,7 @@
 """The packages that scripts/release wrote into dist/, taken apart and run as users would: the
 Debian package's files, fields, manual pages and programs (a whole sample sweep through the
-stand-in), and the Windows zip's files, version resources and kessan-tidy.exe under Wine.
+stand-in), and the Windows zip's files, version resources, kessan-tidy.exe and the start of
+kessan.exe under Wine.
 
     scripts/release && WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
     python3 -m unittest discover -s tests/release -p release_test.py -v
@@ -29,6 +30,7 @@ CMAKE = (ROOT / "CMakeLists.txt").read_text()
 VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
 BASE_URL = os.environ.get("KESSAN_BASE_URL",
                           re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1])
+COPYRIGHT = re.search(r"^Copyright .*$", (ROOT / "LICENSE").read_text(), re.M)[0]
 DIST = pathlib.Path(os.environ.get("KESSAN_DIST", ROOT / "dist"))
 DEB = DIST / f"kessan_{VERSION}_amd64.deb"
 ZIP = DIST / f"kessan-{VERSION}-windows-x64.zip"
@@ -54,42 +56,33 @@ def run(*command, stdin=b""):
 
 class DebianPackage(unittest.TestCase):
 
+    def test_lintian(self):
+        done = run("lintian", "--fail-on", "error,warning", str(DEB))
+        self.assertEqual((done.returncode, done.stdout.decode()), (0, ""))
+
     def test_files(self):
         listing = run("dpkg-deb", "-c", str(DEB)).stdout.decode().splitlines()
-        files = [(f[0], f[1], f[5]) for f in map(str.split, listing)]
-        directory, data, program = "drwxr-xr-x", "-rw-r--r--", "-rwxr-xr-x"
-        expected = [(directory, "./"), (directory, "./usr/"), (directory, "./usr/bin/"),
-                    (program, "./usr/bin/kessan"), (program, "./usr/bin/kessan-tidy"),
-                    (directory, "./usr/share/"), (directory, "./usr/share/doc/"),
-                    (directory, "./usr/share/doc/kessan/"),
-                    (data, "./usr/share/doc/kessan/README.md.gz"),
-                    (data, "./usr/share/doc/kessan/changelog.gz"),
-                    (data, "./usr/share/doc/kessan/copyright"),
-                    (directory, "./usr/share/man/"), (directory, "./usr/share/man/man1/"),
-                    (data, "./usr/share/man/man1/kessan-tidy.1.gz"),
-                    (data, "./usr/share/man/man1/kessan.1.gz")]
-        self.assertEqual(files, [(mode, "root/root", path) for mode, path in expected])
+        files = [f.split()[5] for f in listing if not f.endswith("/")]
+        self.assertEqual(files, ["./usr/bin/kessan", "./usr/bin/kessan-tidy",
+                                 "./usr/share/doc/kessan/README.md.gz",
+                                 "./usr/share/doc/kessan/changelog.gz",
+                                 "./usr/share/doc/kessan/copyright",
+                                 "./usr/share/man/man1/kessan-tidy.1.gz",
+                                 "./usr/share/man/man1/kessan.1.gz"])
 
     def test_control_fields(self):
         cases = [("Package", r"kessan"), ("Version", re.escape(VERSION)),
-                 ("Architecture", r"amd64"), ("Section", r"utils"),
-                 ("Maintainer", r"[^<>]+ <[^@ ]+@[^@ ]+>"), ("Installed-Size", r"[0-9]{3,5}"),
+                 ("Architecture", r"amd64"), ("Installed-Size", r"[0-9]{3,5}"),
                  ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)")]
         for field, pattern in cases:
             value = run("dpkg-deb", "-f", str(DEB), field).stdout.decode().strip()
             self.assertRegex(value, "^" + pattern + "$", field)
 
-    def test_copyright_and_changelog(self):
-        doc = pathlib.Path(EXTRACTED.name) / "usr/share/doc/kessan"
-        copyright = (doc / "copyright").read_text()
-        self.assertTrue(copyright.startswith(
-            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"))
-        self.assertIn("\nFiles: *\nCopyright: ", copyright)
+    def test_copyright_holds_the_license(self):
+        copyright = (pathlib.Path(EXTRACTED.name) / "usr/share/doc/kessan/copyright").read_text()
         license_lines = (ROOT / "LICENSE").read_text().split("\n\n", 2)[2].splitlines()
         self.assertIn("License: Expat\n" + "".join(" %s\n" % (line or ".")
                                                    for line in license_lines), copyright)
-        changelog = run("zcat", str(doc / "changelog.gz")).stdout.decode()
-        self.assertRegex(changelog, r"^kessan \(%s\) \w+; urgency=\w+\n" % re.escape(VERSION))
 
     def test_manual_pages_render(self):
         sections = ["NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "ENVIRONMENT",
@@ -129,7 +122,8 @@ def version_resource(data):
     fixed = data.find(struct.pack("<I", 0xFEEF04BD))
     most, least = struct.unpack_from("<II", data, fixed + 8)
     strings = {"file version": (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)}
-    for key in ("Comments", "FileDescription", "FileVersion", "ProductName", "ProductVersion"):
+    for key in ("Comments", "FileDescription", "FileVersion", "LegalCopyright", "ProductName",
+                "ProductVersion"):
         at = data.find(key.encode("utf-16-le") + b"\0\0")
         if at < 0:
             continue
@@ -169,6 +163,23 @@ class WindowsZip(unittest.TestCase):
                               strings.get("ProductName")), (VERSION, VERSION, "kessan"), exe)
             self.assertTrue(strings.get("FileDescription", "").startswith(description), exe)
             self.assertEqual(strings.get("Comments"), "Service base URL: " + BASE_URL, exe)
+            self.assertEqual(strings.get("LegalCopyright"), COPYRIGHT, exe)
+
+    def test_kessan_exe_under_wine_requests_nothing_where_it_cannot_write(self):
+        # Every copy's name taken by a folder: no request is made, so no network is needed.
+        # In memory where there is a tmpfs: removing 8,700 folders from a disk takes seconds.
+        if shutil.which("wine") is None:
+            self.skipTest("wine is not installed")
+        memory = "/dev/shm" if os.access("/dev/shm", os.W_OK) else None
+        with tempfile.TemporaryDirectory(prefix="kessan-zip-", dir=memory) as folder:
+            exe = pathlib.Path(folder) / "kessan.exe"
+            exe.write_bytes(self.files["kessan.exe"])
+            sweep = pathlib.Path(folder) / "sweep"
+            for code in range(1300, 10000):
+                (sweep / f"{code}.html").mkdir(parents=True)
+            done = subprocess.run(["wine", str(exe)], cwd=sweep, capture_output=True,
+                                  timeout=TIMEOUT_S)
+            self.assertEqual((done.returncode, done.stdout, done.stderr), (0, b"", b""))
 
     def test_kessan_tidy_exe_under_wine_as_the_packaged_kessan_tidy(self):
         if shutil.which("wine") is None:
