@@ -78,6 +78,10 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       continue;
     }
     if (arg == "--help") return Parsed::Help;
+    if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0) {
+      error = arg.substr(0, arg.find('=')) + " takes no value";
+      return Parsed::Wrong;
+    }
     if (arg == "--keep-going") {
       options.keep_going = true;
       continue;
