@@ -167,7 +167,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
 
     def test_exit_codes(self):
         cases = [
-            ("help", ["--help"], 0, b"Example:"),
+            ("help", ["--help"], 0, b"and with -o nothing is"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
             ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
