@@ -210,11 +210,15 @@ class Sweep(unittest.TestCase):
         cls.dir = SAMPLE
         cls.companies = COMPANIES
         cls.service = harness.StandIn(cls.dir.name)
+        # Beside it, a sweep with standard error captured with standard output (2>&1).
+        cls.merged = harness.Run(command, cls.service, wait=False, merged=True)
         cls.sweep = harness.Run(command, cls.service)
+        cls.merged.finish()
 
     @classmethod
     def tearDownClass(cls):
         cls.sweep.close()
+        cls.merged.close()
         cls.service.close()
 
     def test_exit_code(self):
@@ -243,12 +247,11 @@ class Sweep(unittest.TestCase):
     def test_table_of_a_sweep_captured_with_standard_error(self):
         """2>&1 puts summary lines between a summary line and its rows wherever standard
         output's buffer was written out: --keep-going writes no row under another company."""
-        with harness.Run(tool_command(), self.service, merged=True) as merged:
-            tidy = [os.environ.get("KESSAN_TIDY_COMMAND",
-                                   str(HERE.parent.parent / "build" / "kessan-tidy"))]
-            clean = subprocess.run(tidy, input=self.sweep.stdout, capture_output=True, timeout=60)
-            kept = subprocess.run(tidy + ["--keep-going"], input=merged.stdout,
-                                  capture_output=True, timeout=60)
+        tidy = [os.environ.get("KESSAN_TIDY_COMMAND",
+                               str(HERE.parent.parent / "build" / "kessan-tidy"))]
+        clean = subprocess.run(tidy, input=self.sweep.stdout, capture_output=True, timeout=60)
+        kept = subprocess.run(tidy + ["--keep-going"], input=self.merged.stdout,
+                              capture_output=True, timeout=60)
         self.assertEqual((clean.returncode, kept.returncode), (0, 2), kept.stderr[-300:])
         clean_rows = set(clean.stdout.split(b"\n"))
         kept_rows = kept.stdout.split(b"\n")
