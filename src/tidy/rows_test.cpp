@@ -35,12 +35,12 @@ tidy::Block block_named(const std::string& name) {
 }
 
 const char* const Figures =
-    "2024-03,2024-05-09,-0,-0,-0,-0,-0,-0.00,-0.00,-0.00,-0,-0.00,-0,-0,-0,-0,-0,-0,-0,-0,-0.00,"
+    "2024-03,2024-05-09,0,-0,-0,-0,-0,-0.00,-0.00,-0.00,0,-0.00,-0,-0,-0,-0,-0,-0,-0,-0,-0.00,"
     "-0.00,-0.00";
 const char* const JsonFigures =
-    "\"period_end\":\"2024-03\",\"announced_on\":\"2024-05-09\",\"months\":-0,\"net_sales\":-0,"
+    "\"period_end\":\"2024-03\",\"announced_on\":\"2024-05-09\",\"months\":0,\"net_sales\":-0,"
     "\"operating_income\":-0,\"ordinary_income\":-0,\"net_income\":-0,\"eps\":-0.00,"
-    "\"diluted_eps\":-0.00,\"dividend_per_share\":-0.00,\"dividend_class\":-0,"
+    "\"diluted_eps\":-0.00,\"dividend_per_share\":-0.00,\"dividend_class\":0,"
     "\"equity_per_share\":-0.00,"
     "\"shares_issued\":-0,\"total_assets\":-0,\"shareholders_equity\":-0,\"capital_stock\":-0,"
     "\"interest_bearing_debt\":-0,\"retained_earnings\":-0,\"equity_ratio\":-0,"
