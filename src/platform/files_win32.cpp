@@ -27,6 +27,9 @@ std::string narrow(const std::wstring& text, UINT code_page) {
   return out;
 }
 
+// The longest name of a file in a folder.
+constexpr size_t LongestName = 255;
+
 bool same_file(HANDLE a, HANDLE b) {
   BY_HANDLE_FILE_INFORMATION x, y;
   return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
@@ -57,9 +60,18 @@ bool is_standard_input(const std::string& path) {
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error) {
   replaced = path;
+  const size_t slash = path.find_last_of("\\/:") + 1;  // npos + 1 is 0
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name =
-        path + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    const std::string suffix =
+        ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    // The temporary name must fit where the file's own name fits: cut at a character's start.
+    size_t kept = 0;
+    while (slash + kept < path.size()) {
+      const size_t unit = IsDBCSLeadByte(static_cast<BYTE>(path[slash + kept])) ? 2 : 1;
+      if (kept + unit + suffix.size() > LongestName) break;
+      kept += unit;
+    }
+    std::string name = path.substr(0, slash + kept) + suffix;
     int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
       if (errno == EEXIST) continue;

@@ -116,6 +116,16 @@ class SameOutput(unittest.TestCase):
             self.assertEqual(results[0][0], 2)
             self.assertIn("営業利益", results[0][1])
 
+    def test_output_name_of_250_bytes(self):
+        name = "n" * 250
+        sweep = tidy_test.sweep_output(tidy_test.COMPANIES[:2])
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            done = run(self.windows, ["-o", name, "-"], sweep, cwd=folder)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual((pathlib.Path(folder) / name).read_bytes(),
+                             run(self.native, [], sweep).stdout)
+            self.assertEqual(os.listdir(folder), [name])
+
     def test_rename_failure_gives_the_systems_reason(self):
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             os.mkdir(pathlib.Path(folder) / "table.csv")
