@@ -71,6 +71,10 @@ def corpus():
         "page1319_reads256": read_sizes(256) + cases.PAGES[1319],
         "line_ends_only": read_sizes(2, 1) + b"\r\n\n\r\r\r\n\n",
     }
+    sweep = cases.EXPECTED_STDOUT.split(b"\n")[:96]  # the first four companies
+    merged = b"".join(l + b"\n" + l + b"\n" if l.count(b",") >= 2 and l[:1].isdigit() else l + b"\n"
+                      for l in sweep)
+    out["tidy_blocks"] = {"sweep_output": b"\n".join(sweep) + b"\n", "summary_lines_twice": merged}
     return out
 
 

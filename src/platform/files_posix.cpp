@@ -1,10 +1,13 @@
 #include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/files.h"
 
@@ -19,21 +22,63 @@ void remove_pending(int signal_number) {
   raise(signal_number);
 }
 
+// The file that path names, through symbolic links (at most 40, as the system follows).
+std::string link_target(const std::string& path) {
+  std::filesystem::path file = path;
+  for (int links = 0; links < 40; ++links) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) break;
+    std::filesystem::path to = std::filesystem::read_symlink(file, error);
+    if (error) break;
+    file = to.is_absolute() ? to : file.parent_path() / to;
+  }
+  return file.string();
+}
+
 }  // namespace
 
 void set_binary_stdio() {}
 
-FILE* create_file_beside(const std::string& path, std::string& created, std::string& error) {
-  std::string name = path + ".tmp-XXXXXX";
+void prepare_writer() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  }
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+bool is_standard_input(const std::string& path) {
+  struct stat input, file;
+  return fstat(0, &input) == 0 && stat(path.c_str(), &file) == 0 && S_ISREG(input.st_mode) &&
+         input.st_dev == file.st_dev && input.st_ino == file.st_ino;
+}
+
+FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
+                  std::string& error) {
+  struct stat existing;
+  const bool exists = stat(path.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr) error = strerror(errno);
+    return file;
+  }
+  replaced = link_target(path);
+  // The temporary name must fit where the file's own name fits.
+  const size_t slash = replaced.rfind('/') + 1;
+  const std::string suffix = ".tmp-XXXXXX";
+  std::string name =
+      replaced.substr(0, slash) + replaced.substr(slash, NAME_MAX - suffix.size()) + suffix;
   int fd = mkstemp(name.data());
   if (fd < 0) {
     error = strerror(errno);
     return nullptr;
   }
-  // mkstemp gives 0600; the finished file gets the permissions of any new file.
+  // mkstemp gives 0600; the finished file gets the replaced file's permissions, or those of any
+  // new file.
   mode_t mask = umask(0);
   umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  fchmod(fd, exists ? existing.st_mode & 0777 : 0666 & ~mask);
   FILE* file = fdopen(fd, "wb");
   if (file == nullptr) {
     error = strerror(errno);
@@ -41,7 +86,7 @@ FILE* create_file_beside(const std::string& path, std::string& created, std::str
     unlink(name.c_str());
     return nullptr;
   }
-  created = name;
+  temporary = name;
   if (name.size() < sizeof pending) {
     name.copy(pending, name.size());
     pending[name.size()] = '\0';
@@ -55,3 +100,7 @@ std::string replace_file(const std::string& from, const std::string& to) {
   pending[0] = '\0';
   return "";
 }
+
+void write_message(const std::string& text) { fprintf(stderr, "%s\n", text.c_str()); }
+
+std::string argument_text(const std::string& argument) { return argument; }

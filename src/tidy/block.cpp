@@ -46,20 +46,39 @@ bool take_integer(std::string_view& text) {
   return take_whole(text);
 }
 
+// A number printed with %i (or %lli of an int plus offset): no "-0", within [low, high].
+bool take_int(std::string_view& text, long long offset) {
+  const std::string_view start = text;
+  if (!take_integer(text)) return false;
+  std::string_view digits = start.substr(0, start.size() - text.size());
+  const bool negative = digits[0] == '-';
+  if (negative) digits.remove_prefix(1);
+  if (digits.size() > 10 || (negative && digits == "0")) return false;
+  long long value = 0;
+  for (char c : digits) value = value * 10 + (c - '0');
+  if (negative) value = -value;
+  return value >= INT32_MIN + offset && value <= INT32_MAX + offset;
+}
+
 bool take(std::string_view& text, char c) {
   if (text.empty() || text[0] != c) return false;
   text.remove_prefix(1);
   return true;
 }
 
-bool has_form(std::string_view text, Form form) {
+// Years print as tm_year + 1900, months as tm_mon + 1, days and month counts as they are.
+constexpr long long YearOffset = 1900, MonthOffset = 1;
+
+bool has_form(std::string_view text, int item, Form form) {
   switch (form) {
     case Form::YearMonth:
-      return take_integer(text) && take(text, '/') && take_integer(text) && text.empty();
+      return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
+             text.empty();
     case Form::Date:
-      return take_integer(text) && take(text, '/') && take_integer(text) && take(text, '/') &&
-             take_integer(text) && text.empty();
+      return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
+             take(text, '/') && take_int(text, 0) && text.empty();
     case Form::Integer:
+      if (report_format(item) == std::string_view(",%i")) return take_int(text, 0) && text.empty();
       return take_integer(text) && text.empty();
     case Form::TwoDecimals:
       return take_integer(text) && take(text, '.') && text.size() == 2 && text[0] >= '0' &&
@@ -68,26 +87,42 @@ bool has_form(std::string_view text, Form form) {
   return false;
 }
 
-const char* form_text(Form form) {
+// Row 11 (配当区分) always prints 0.
+constexpr int DividendClass = 11;
+
+const char* form_text(int item, Form form) {
+  if (item == DividendClass) return "0, the only value the sweep prints there";
   switch (form) {
     case Form::YearMonth:
       return "a year/month like 2024/12";
     case Form::Date:
       return "a year/month/day like 2025/2/10";
     case Form::Integer:
-      return "a whole number";
+      return report_format(item) == std::string_view(",%i")
+                 ? "a whole number of 32 bits (and not -0)"
+                 : "a whole number";
     case Form::TwoDecimals:
       return "a number with two decimals like -3.52";
   }
   return "";
 }
 
-// The text in quotes as UTF-8, its first 40 bytes or so.
+// The text in quotes as UTF-8, its first 40 bytes or so; control bytes escaped, so that none
+// reaches a terminal.
 std::string quoted(std::string_view text) {
   size_t shown = 0;
-  while (shown < text.size() && shown < 40) shown += sjis_unit_length(text.substr(shown));
   std::string out = "\"";
-  append_sjis_as_utf8(out, text.substr(0, shown));
+  while (shown < text.size() && shown < 40) {
+    const size_t length = sjis_unit_length(text.substr(shown));
+    const auto c = static_cast<unsigned char>(text[shown]);
+    if (length == 1 && (c < 0x20 || c == 0x7F)) {
+      static const char Hex[] = "0123456789ABCDEF";
+      out += std::string("\\x") + Hex[c >> 4] + Hex[c & 15];
+    } else {
+      append_sjis_as_utf8(out, text.substr(shown, length));
+    }
+    shown += length;
+  }
   return out + (shown < text.size() ? "...\"" : "\"");
 }
 
@@ -159,6 +194,8 @@ bool BlockReader::start_block(std::string_view text, long long line, std::string
 }
 
 BlockReader::Result BlockReader::line(const Line& line) {
+  const bool after_summary = after_summary_;
+  after_summary_ = false;
   std::string why;
   if (line.too_long) {
     return refuse(line.number, "the line is longer than " + std::to_string(MaxLineLength) +
@@ -172,11 +209,14 @@ BlockReader::Result BlockReader::line(const Line& line) {
   }
   switch (state_) {
     case State::Skipping:
-      start_block(line.text, line.number, nullptr);
+      // Rows after two summary lines in a row may belong to either: none starts a block.
+      after_summary_ = parse_summary(line.text, nullptr, nullptr);
+      if (after_summary_ && !after_summary) start_block(line.text, line.number, nullptr);
       return Result::More;
     case State::Summary:
-      if (start_block(line.text, line.number, &why)) return Result::More;
-      return refuse(line.number, why);
+      if (!start_block(line.text, line.number, &why)) return refuse(line.number, why);
+      after_summary_ = true;
+      return Result::More;
     case State::Rows:
       return row(line.text, line.number);
   }
@@ -188,15 +228,15 @@ BlockReader::Result BlockReader::row(std::string_view text, long long line) {
   const std::string_view label = item_of(item).label;
   if (label_of(text) == label) return fields(text.substr(label.size()), line);
   if (parse_summary(text, nullptr, nullptr)) {
-    std::string message =
-        item == 1 ? "summary line " + std::to_string(block_.line) +
-                        " is followed by another summary line instead of its rows: was standard "
-                        "error captured with standard output (2>&1)?"
-                  : "expected " + item_name(item) +
-                        ", found a summary line: the block of summary "
-                        "line " +
-                        std::to_string(block_.line) + " ends after " + item_name(item - 1);
-    refuse(line, message);
+    after_summary_ = true;
+    if (item == 1) {
+      return refuse(line, "summary line " + std::to_string(block_.line) +
+                              " is followed by another summary line instead of its rows: was "
+                              "standard error captured with standard output (2>&1)?");
+    }
+    refuse(line, "expected " + item_name(item) +
+                     ", found a summary line: the block of summary line " +
+                     std::to_string(block_.line) + " ends after " + item_name(item - 1));
     start_block(text, line, nullptr);
     return Result::Refused;
   }
@@ -218,9 +258,9 @@ BlockReader::Result BlockReader::fields(std::string_view rest, long long line) {
     rest.remove_prefix(1);  // the comma
     std::string_view field = rest.substr(0, rest.find(','));
     rest.remove_prefix(field.size());
-    if (!has_form(field, form)) {
+    if (!has_form(field, item, form) || (item == DividendClass && field != "0")) {
       return refuse(line, item_name(item) + ", period " + std::to_string(k + 1) + ": " +
-                              quoted(field) + " is not " + form_text(form));
+                              quoted(field) + " is not " + form_text(item, form));
     }
     block_.fields[item - 1][k] = {block_.text.size(), field.size()};
     block_.text += field;

@@ -41,6 +41,8 @@ struct Block {
 
 // Reads blocks line by line. After a refusal it skips lines up to the next valid summary line,
 // which starts a block again; a summary line that was refused for coming too early starts one.
+// A summary line directly after another starts none: the rows that follow may belong to either
+// (standard error captured with standard output), so they are skipped.
 class BlockReader {
  public:
   enum class Result { More, Block, Refused };
@@ -63,6 +65,7 @@ class BlockReader {
   enum class State { Summary, Rows, Skipping };
   State state_ = State::Summary;
   int next_item_ = 1;
+  bool after_summary_ = false;  // the last line was a summary line
   Block block_;
   long long refused_line_ = 0;
   std::string message_;

@@ -24,7 +24,7 @@ int convert(const Options& options, const Io& io) {
   std::vector<std::string> inputs = options.inputs;
   if (inputs.empty()) inputs.push_back("-");
   for (const std::string& input : inputs) {
-    const std::string name = input == "-" ? "<stdin>" : input;
+    const std::string name = input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
     Source source;
     std::string reason;
     if (!io.open(input, source, reason)) {

@@ -18,6 +18,8 @@ struct Io {
   std::function<bool(std::string_view bytes)> write;
   // Reports one message, without its line end.
   std::function<void(const std::string& message)> report;
+  // An input's name as shown in messages (UTF-8); unset: the name itself.
+  std::function<std::string(const std::string& name)> name_text;
 };
 
 // Exit codes.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,27 +35,29 @@ bool output_is_an_input(const tidy::Options& options) {
     std::error_code error;
     if (input != "-" && std::filesystem::equivalent(input, options.output, error)) return true;
   }
-  return false;
+  const bool reads_standard_input =
+      options.inputs.empty() ||
+      std::find(options.inputs.begin(), options.inputs.end(), "-") != options.inputs.end();
+  return reads_standard_input && is_standard_input(options.output);
 }
+
+void say(const std::string& text) { write_message("kessan-tidy: " + text); }
 
 int run(const tidy::Options& options) {
   FILE* out = stdout;
-  std::string shown = "standard output", temporary;
+  std::string shown = "standard output", temporary, replaced;
   if (!options.output.empty()) {
+    shown = argument_text(options.output);
     std::string error;
-    out = create_file_beside(options.output, temporary, error);
+    out = open_output(options.output, temporary, replaced, error);
     if (out == nullptr) {
-      fprintf(stderr, "kessan-tidy: cannot create a file beside %s: %s\n", options.output.c_str(),
-              error.c_str());
+      say("cannot create a file beside " + shown + ": " + error);
       return tidy::Failed;
     }
-    shown = options.output;
   }
   bool write_failed = false;
   auto write_error = [&](int error) {
-    if (!write_failed) {
-      fprintf(stderr, "kessan-tidy: cannot write %s: %s\n", shown.c_str(), strerror(error));
-    }
+    if (!write_failed) say("cannot write " + shown + ": " + strerror(error));
     write_failed = true;
     return false;
   };
@@ -73,29 +76,31 @@ int run(const tidy::Options& options) {
     if (fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) return write_error(errno);
     return true;
   };
-  io.report = [](const std::string& message) { fprintf(stderr, "%s\n", message.c_str()); };
+  io.report = [](const std::string& message) { write_message(message); };
+  io.name_text = argument_text;
 
   int code = tidy::Failed;
   try {
     code = tidy::convert(options, io);
   } catch (const std::exception& e) {
-    fprintf(stderr, "kessan-tidy: %s\n", e.what());
+    say(e.what());
   }
   if (fflush(out) != 0 && code != tidy::Failed) {
     write_error(errno);
     code = tidy::Failed;
   }
   if (write_failed) code = tidy::Failed;
-  if (temporary.empty()) return code;
+  if (out == stdout) return code;
   if (fclose(out) != 0 && code != tidy::Failed) {
     write_error(errno);
     code = tidy::Failed;
   }
+  if (temporary.empty()) return code;
   if (code != tidy::Failed) {
-    std::string error = replace_file(temporary, options.output);
+    std::string error = replace_file(temporary, replaced);
     if (error.empty()) return code;
-    fprintf(stderr, "kessan-tidy: cannot rename %s to %s: %s\n", temporary.c_str(),
-            options.output.c_str(), error.c_str());
+    say("cannot rename " + argument_text(temporary) + " to " + argument_text(replaced) + ": " +
+        error);
     code = tidy::Failed;
   }
   remove(temporary.c_str());
@@ -105,6 +110,7 @@ int run(const tidy::Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  prepare_writer();
   set_binary_stdio();
   tidy::Options options;
   std::string error;
@@ -117,14 +123,14 @@ int main(int argc, char** argv) {
       printf("kessan-tidy %s\n", KessanVersion);
       return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
     case tidy::Parsed::Wrong:
-      fprintf(stderr, "kessan-tidy: %s\n%s", error.c_str(), tidy::Usage);
+      say(error);
+      fputs(tidy::Usage, stderr);
       return tidy::WrongUsage;
     case tidy::Parsed::Run:
       break;
   }
   if (!options.output.empty() && output_is_an_input(options)) {
-    fprintf(stderr, "kessan-tidy: -o %s is also an input; the table would replace it\n",
-            options.output.c_str());
+    say("-o " + argument_text(options.output) + " is also an input; the table would replace it");
     return tidy::WrongUsage;
   }
   return run(options);

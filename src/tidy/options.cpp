@@ -15,7 +15,8 @@ const char* const Usage =
     "  --header en|ja|none       CSV and TSV's first line: the column names (default), the\n"
     "                            report's Japanese labels, or none; JSON Lines keys are always\n"
     "                            the column names\n"
-    "  -o FILE                   write the table to FILE, whole or not at all\n"
+    "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
+    "                            a device directly)\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  --help                    show this text\n"
     "  --version                 show the version\n"
@@ -26,9 +27,12 @@ const char* const Usage =
     "shareholders_equity, capital_stock, interest_bearing_debt, retained_earnings,\n"
     "equity_ratio, unrealized_gains, roa, roe, ordinary_roa. Figures as the sweep printed them.\n"
     "\n"
-    "Exit status: 0 converted; 1 an error in the input (the first one ends the run, and only\n"
-    "the companies before it are written) or in reading or writing; 2 blocks were skipped\n"
-    "(--keep-going); 64 a wrong command line.\n"
+    "period_end and announced_on are empty (null in JSON Lines) when not a calendar date.\n"
+    "\n"
+    "Exit status: 0 converted; 1 an error in the input (the first one ends the run: only the\n"
+    "companies before it are written, and with -o nothing is) or in reading or writing; 2\n"
+    "blocks were skipped (--keep-going; rows after two summary lines in a row, which may be\n"
+    "either company's, are skipped too); 64 a wrong command line.\n"
     "\n"
     "Example:\n"
     "  kessan > results.csv\n"
@@ -80,6 +84,11 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     }
     if (arg == "--help") return Parsed::Help;
     if (arg == "--version") return Parsed::Version;
+    if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0 ||
+        arg.rfind("--version=", 0) == 0) {
+      error = arg.substr(0, arg.find('=')) + " takes no value";
+      return Parsed::Wrong;
+    }
     if (arg == "--keep-going") {
       options.keep_going = true;
       continue;

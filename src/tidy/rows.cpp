@@ -1,5 +1,8 @@
 #include "tidy/rows.h"
 
+#include <array>
+#include <cstdio>
+
 #include "platform/text_encoding.h"
 
 namespace tidy {
@@ -81,18 +84,38 @@ void append_json_string(std::string& out, std::string_view text, Encoding encodi
   out += '"';
 }
 
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10: the year of four digits, the others of two.
-void append_date(std::string& out, std::string_view printed) {
-  size_t width = 4;
-  for (;;) {
-    std::string_view part = printed.substr(0, printed.find('/'));
-    if (part[0] != '-' && part.size() < width) out.append(width - part.size(), '0');
-    out += part;
-    if (part.size() == printed.size()) return;
-    out += '-';
-    printed.remove_prefix(part.size() + 1);
-    width = 2;
+// The numbers of a printed year/month or year/month/day, which the block grammar has checked.
+std::array<long long, 3> date_parts(std::string_view printed) {
+  std::array<long long, 3> parts{};
+  for (long long& part : parts) {
+    const bool negative = !printed.empty() && printed[0] == '-';
+    if (negative) printed.remove_prefix(1);
+    while (!printed.empty() && printed[0] != '/') {
+      part = part * 10 + (printed[0] - '0');
+      printed.remove_prefix(1);
+    }
+    if (negative) part = -part;
+    if (printed.empty()) break;
+    printed.remove_prefix(1);
   }
+  return parts;
+}
+
+// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date of years 1..9999;
+// false, with nothing appended, when it is not.
+bool append_date(std::string& out, std::string_view printed, bool with_day) {
+  const auto [year, month, day] = date_parts(printed);
+  if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
+  if (with_day) {
+    static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (day < 1 || day > Days[month - 1] + (month == 2 && leap)) return false;
+  }
+  char text[16];
+  snprintf(text, sizeof text, with_day ? "%04lld-%02lld-%02lld" : "%04lld-%02lld", year, month,
+           day);
+  out += text;
+  return true;
 }
 
 }  // namespace
@@ -134,9 +157,8 @@ void append_rows(std::string& out, const Block& block, Format format, Encoding e
         out += ColumnNames[item + 2];
         out += "\":";
         if (item <= 2) {
-          out += '"';
-          append_date(out, block.field(item, k));
-          out += '"';
+          std::string date;
+          out += append_date(date, block.field(item, k), item == 2) ? '"' + date + '"' : "null";
         } else {
           out += block.field(item, k);
         }
@@ -152,7 +174,7 @@ void append_rows(std::string& out, const Block& block, Format format, Encoding e
     for (int item = 1; item <= ItemCount; ++item) {
       out += delimiter;
       if (item <= 2) {
-        append_date(out, block.field(item, k));
+        append_date(out, block.field(item, k), item == 2);
       } else {
         out += block.field(item, k);
       }

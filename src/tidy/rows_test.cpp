@@ -11,6 +11,7 @@ using tidy::Format;
 using tidy::Header;
 
 const char* zero(int item) {
+  if (item == 3 || item == 11) return "0";
   return tidy::item_form(item) == tidy::Form::TwoDecimals ? "-0.00" : "-0";
 }
 
@@ -34,12 +35,12 @@ tidy::Block block_named(const std::string& name) {
 }
 
 const char* const Figures =
-    "2024-03,2024-05-09,-0,-0,-0,-0,-0,-0.00,-0.00,-0.00,-0,-0.00,-0,-0,-0,-0,-0,-0,-0,-0,-0.00,"
+    "2024-03,2024-05-09,0,-0,-0,-0,-0,-0.00,-0.00,-0.00,0,-0.00,-0,-0,-0,-0,-0,-0,-0,-0,-0.00,"
     "-0.00,-0.00";
 const char* const JsonFigures =
-    "\"period_end\":\"2024-03\",\"announced_on\":\"2024-05-09\",\"months\":-0,\"net_sales\":-0,"
+    "\"period_end\":\"2024-03\",\"announced_on\":\"2024-05-09\",\"months\":0,\"net_sales\":-0,"
     "\"operating_income\":-0,\"ordinary_income\":-0,\"net_income\":-0,\"eps\":-0.00,"
-    "\"diluted_eps\":-0.00,\"dividend_per_share\":-0.00,\"dividend_class\":-0,"
+    "\"diluted_eps\":-0.00,\"dividend_per_share\":-0.00,\"dividend_class\":0,"
     "\"equity_per_share\":-0.00,"
     "\"shares_issued\":-0,\"total_assets\":-0,\"shareholders_equity\":-0,\"capital_stock\":-0,"
     "\"interest_bearing_debt\":-0,\"retained_earnings\":-0,\"equity_ratio\":-0,"
@@ -98,33 +99,47 @@ INSTANTIATE_TEST_SUITE_P(
                 "{\"code\":1301,\"name\":\"" HYO "\\\\\",\"period\":1,"},
         RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"}));
 
-TEST(Rows, DatesArePaddedAsPrintedOtherwise) {
-  tidy::Block block = block_named("x");
+// Dates are written only for calendar dates of years 1..9999, empty in CSV and null in JSON.
+TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
   struct Case {
     const char* end;
     const char* announced;
-    const char* shown;
+    const char* csv;
+    const char* jsonl;
   } cases[] = {
-      {"2024/12", "2025/2/10", "2024-12,2025-02-10"},
-      {"5/1", "0/10/1", "0005-01,0000-10-01"},
-      {"12345/1", "-1/-2/-3", "12345-01,-1--2--3"},
+      {"2024/12", "2025/2/10", "2024-12,2025-02-10", "\"2024-12\",\"announced_on\":\"2025-02-10\""},
+      {"5/1", "1/10/1", "0005-01,0001-10-01", "\"0005-01\",\"announced_on\":\"0001-10-01\""},
+      {"0/10", "0/10/1", ",", "null,\"announced_on\":null"},
+      {"10000/1", "9999/12/31", ",9999-12-31", "null,\"announced_on\":\"9999-12-31\""},
+      {"2024/-3", "2025/13/1", ",", "null,\"announced_on\":null"},
+      {"2025/0", "2025/2/30", ",", "null,\"announced_on\":null"},
+      {"-1/1", "2024/2/29", ",2024-02-29", "null,\"announced_on\":\"2024-02-29\""},
+      {"2024/1", "2100/2/29", "2024-01,", "\"2024-01\",\"announced_on\":null"},
+      {"2024/1", "2000/2/29", "2024-01,2000-02-29", "\"2024-01\",\"announced_on\":\"2000-02-29\""},
+      {"2024/1", "2025/4/31", "2024-01,", "\"2024-01\",\"announced_on\":null"},
+      {"2024/1", "2025/1/0", "2024-01,", "\"2024-01\",\"announced_on\":null"},
   };
   for (const Case& c : cases) {
     tidy::BlockReader reader;
     tidy::Line line;
     line.text = "1301,x,1";
     reader.line(line);
+    tidy::BlockReader::Result result = tidy::BlockReader::Result::More;
     for (int item = 1; item <= ItemCount; ++item) {
       std::string text = report_label(item) + std::string(",") +
                          (item == 1   ? c.end
                           : item == 2 ? c.announced
                                       : zero(item));
       line.text = text;
-      reader.line(line);
+      result = reader.line(line);
     }
-    std::string out;
-    tidy::append_rows(out, reader.block(), Format::Csv, Encoding::Utf8);
-    EXPECT_EQ(out.substr(9, out.find(",-0,") - 9), c.shown) << out;
+    ASSERT_EQ(result, tidy::BlockReader::Result::Block) << reader.message();
+    std::string csv, jsonl;
+    tidy::append_rows(csv, reader.block(), Format::Csv, Encoding::Utf8);
+    tidy::append_rows(jsonl, reader.block(), Format::Jsonl, Encoding::Utf8);
+    EXPECT_EQ(csv.substr(9, csv.find(",0,") - 9), c.csv) << csv;
+    const size_t at = jsonl.find("\"period_end\":") + 13;
+    EXPECT_EQ(jsonl.substr(at, jsonl.find(",\"months\"") - at), c.jsonl) << jsonl;
   }
 }
 

@@ -119,9 +119,10 @@ class Tinyproxy:
 
 class Run:
     """One sweep of the tool: its exit code, its output and the folder of local copies.
-    With wait=False it runs on until finish()."""
+    With wait=False it runs on until finish(); with merged=True standard error goes into
+    standard output (2>&1)."""
 
-    def __init__(self, command, service, extra_env=None, proxy=True, wait=True):
+    def __init__(self, command, service, extra_env=None, proxy=True, wait=True, merged=False):
         self.dir = tempfile.TemporaryDirectory(prefix="kessan-run-")
         self.path = pathlib.Path(self.dir.name)
         env = dict(os.environ)
@@ -132,7 +133,8 @@ class Run:
         env.update(extra_env or {})
         self.output = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
         self.process = subprocess.Popen(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
-                                        stdout=self.output[0], stderr=self.output[1])
+                                        stdout=self.output[0],
+                                        stderr=subprocess.STDOUT if merged else self.output[1])
         self.started = time.monotonic()
         if wait:
             self.finish()

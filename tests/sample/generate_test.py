@@ -11,6 +11,7 @@ import os
 import pathlib
 import re
 import shlex
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -209,11 +210,15 @@ class Sweep(unittest.TestCase):
         cls.dir = SAMPLE
         cls.companies = COMPANIES
         cls.service = harness.StandIn(cls.dir.name)
+        # Beside it, a sweep with standard error captured with standard output (2>&1).
+        cls.merged = harness.Run(command, cls.service, wait=False, merged=True)
         cls.sweep = harness.Run(command, cls.service)
+        cls.merged.finish()
 
     @classmethod
     def tearDownClass(cls):
         cls.sweep.close()
+        cls.merged.close()
         cls.service.close()
 
     def test_exit_code(self):
@@ -238,6 +243,20 @@ class Sweep(unittest.TestCase):
 
     def test_local_copies(self):
         self.assertEqual(len(self.sweep.copies()), 8700)
+
+    def test_table_of_a_sweep_captured_with_standard_error(self):
+        """2>&1 puts summary lines between a summary line and its rows wherever standard
+        output's buffer was written out: --keep-going writes no row under another company."""
+        tidy = [os.environ.get("KESSAN_TIDY_COMMAND",
+                               str(HERE.parent.parent / "build" / "kessan-tidy"))]
+        clean = subprocess.run(tidy, input=self.sweep.stdout, capture_output=True, timeout=60)
+        kept = subprocess.run(tidy + ["--keep-going"], input=self.merged.stdout,
+                              capture_output=True, timeout=60)
+        self.assertEqual((clean.returncode, kept.returncode), (0, 2), kept.stderr[-300:])
+        clean_rows = set(clean.stdout.split(b"\n"))
+        kept_rows = kept.stdout.split(b"\n")
+        self.assertEqual([r for r in kept_rows if r not in clean_rows], [])
+        self.assertGreater(len(kept_rows), len(clean_rows) * 0.8)
         wrong = []
         for company in self.companies:
             page = (pathlib.Path(self.dir.name) / ("%d.html" % company["code"])).read_bytes()

@@ -14,6 +14,8 @@ import unittest
 
 import tidy_test
 
+# A Japanese locale: Wine's ANSI code page is then 932.
+JAPANESE = dict(os.environ, LC_ALL="ja_JP.UTF-8")
 LEADS = [b for b in range(0x81, 0xFD) if b <= 0x9F or b >= 0xE0]
 TRAILS = [b for b in range(0x40, 0xFD) if b != 0x7F]
 
@@ -39,7 +41,7 @@ def all_units():
     return text + b"9999," + singles + b",1\n" + rows
 
 
-def run(command, args, stdin, cwd=None):
+def run(command, args, stdin, cwd=None, env=None):
     """The run's exit code and output through files: a wineserver that the first Wine process
     starts inherits pipes and would hold them open for seconds after the process ends."""
     with tempfile.TemporaryFile() as i, tempfile.TemporaryFile() as o, \
@@ -47,10 +49,16 @@ def run(command, args, stdin, cwd=None):
         i.write(stdin)
         i.seek(0)
         code = subprocess.run(command + args, stdin=i, stdout=o, stderr=e, cwd=cwd,
-                              timeout=120).returncode
+                              env=env, timeout=120).returncode
         o.seek(0)
         e.seek(0)
         return subprocess.CompletedProcess(args, code, o.read(), e.read())
+
+
+def messages(text):
+    """The program's own lines of standard error, without what Wine may print before them."""
+    return "".join(line.rstrip("\r\n") + "\n" for line in text.splitlines()
+                   if line.startswith("kessan-tidy:"))
 
 
 class SameOutput(unittest.TestCase):
@@ -94,14 +102,41 @@ class SameOutput(unittest.TestCase):
         bad = b"\n".join(lines[:53] + [lines[53] + b",1"] + lines[54:100]) + b"\n"
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             results = []
-            for command in (self.native, self.windows):
+            # Messages: UTF-8 from the native build, the ANSI code page (932 in a Japanese
+            # locale) from the Windows build when standard error is a file.
+            for command, env, code_page in ((self.native, None, "utf-8"),
+                                            (self.windows, JAPANESE, "cp932")):
                 table = pathlib.Path(folder) / "table.csv"
                 table.write_bytes(b"earlier\n")
-                done = run(command, ["--keep-going", "-o", "table.csv", "-"], bad, cwd=folder)
-                results.append((done.returncode, done.stderr.replace(b"\r\n", b"\n"),
+                done = run(command, ["--keep-going", "-o", "table.csv", "-"], bad, cwd=folder,
+                           env=env)
+                results.append((done.returncode, messages(done.stderr.decode(code_page)),
                                 table.read_bytes(), sorted(os.listdir(folder))))
             self.assertEqual(results[1], results[0])
             self.assertEqual(results[0][0], 2)
+            self.assertIn("営業利益", results[0][1])
+
+    def test_output_name_of_250_bytes(self):
+        name = "n" * 250
+        sweep = tidy_test.sweep_output(tidy_test.COMPANIES[:2])
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            done = run(self.windows, ["-o", name, "-"], sweep, cwd=folder)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual((pathlib.Path(folder) / name).read_bytes(),
+                             run(self.native, [], sweep).stdout)
+            self.assertEqual(os.listdir(folder), [name])
+
+    def test_rename_failure_gives_the_systems_reason(self):
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            os.mkdir(pathlib.Path(folder) / "table.csv")
+            done = run(self.windows, ["-o", "table.csv", "-"],
+                       tidy_test.sweep_output(tidy_test.COMPANIES[:2]), cwd=folder, env=JAPANESE)
+            self.assertEqual(done.returncode, 1)
+            message = messages(done.stderr.decode("cp932"))
+            self.assertRegex(message, r"^kessan-tidy: cannot rename table\.csv\.tmp-\d+-0 to "
+                                      r"table\.csv: [^\x00-\x7f]+")
+            self.assertNotIn("Windows error", message)
+            self.assertEqual(os.listdir(folder), ["table.csv"])
 
 
 if __name__ == "__main__":

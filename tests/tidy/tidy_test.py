@@ -11,8 +11,10 @@ import csv
 import io
 import os
 import pathlib
+import resource
 import shlex
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -165,7 +167,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
 
     def test_exit_codes(self):
         cases = [
-            ("help", ["--help"], 0, b"Example:"),
+            ("help", ["--help"], 0, b"and with -o nothing is"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
             ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
@@ -177,6 +179,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
              b"is also an input"),
             ("empty input", [], 0, b""),
+            ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
@@ -209,6 +212,85 @@ class OutputFileAndExitCodes(unittest.TestCase):
             process.stdin.close()
         self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+
+    def test_what_o_writes_to(self):
+        """-o replaces a regular file whole (the one a symbolic link names, with its permission
+        bits), writes into a FIFO or a device as it is, and refuses the file on standard input."""
+        if os.name != "posix":
+            self.skipTest("POSIX files")
+        table = tidy(str(self.good)).stdout
+        self.table.chmod(0o600)
+        (self.path / "link").symlink_to("table.csv")
+        os.mkfifo(self.path / "fifo")
+        (self.path / "stdout").symlink_to("/dev/stdout")
+        name = "n" * 250  # the longest a name can be, less a few bytes
+        cases = [  # label, -o, standard input, exit code, what the target then holds
+            ("0600 file", "table.csv", None, 0, table),
+            ("symbolic link", "link", None, 0, table),
+            ("name of 250 bytes", name, None, 0, table),
+            ("FIFO", "fifo", None, 0, table),
+            ("link to /dev/stdout", "stdout", None, 0, table),
+            ("FILE < FILE", "table.csv", "table.csv", 64, b"the table of an earlier run\n"),
+            ("- < FILE", "table.csv", "table.csv", 64, b"the table of an earlier run\n"),
+        ]
+        for label, output, stdin, code, holds in cases:
+            with self.subTest(label):
+                self.table.write_bytes(b"the table of an earlier run\n")
+                args = ["-o", output] + ([str(self.good)] if stdin is None else
+                                         ["-"] if label.startswith("-") else [])
+                # The FIFO's reader opens it first; the table (3 kB) fits in its buffer.
+                fifo = os.open(self.path / "fifo", os.O_RDONLY | os.O_NONBLOCK)
+                with open(self.path / (stdin or "good.csv"), "rb") as source:
+                    done = subprocess.run(tidy_command() + args, stdin=source,
+                                          capture_output=True, cwd=self.path, timeout=TIMEOUT_S)
+                try:
+                    got = os.read(fifo, 1 << 20)
+                except BlockingIOError:
+                    got = b""
+                os.close(fifo)
+                self.assertEqual(done.returncode, code, done.stderr)
+                target = (got if output == "fifo" else done.stdout if output == "stdout" else
+                          (self.path / output).read_bytes())
+                self.assertEqual(target, holds)
+                self.assertEqual(self.table.stat().st_mode & 0o777, 0o600)
+                self.assertTrue((self.path / "link").is_symlink())
+                self.assertTrue(stat.S_ISFIFO(os.stat(self.path / "fifo").st_mode))
+                self.assertFalse([f for f in self.files() if ".tmp-" in f])
+
+    def test_write_failures_leave_no_temporary_file(self):
+        """A file size limit, a closed pipe on standard error and a closed standard error end
+        in exit codes, with no temporary file and the table as it was or written whole."""
+        if os.name != "posix":
+            self.skipTest("POSIX signals and descriptors")
+        big = self.path / "big.csv"
+        big.write_bytes(sweep_output(COMPANIES[:100]))
+        table = tidy("--keep-going", str(self.bad), str(self.good)).stdout
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # noqa: E731
+        cases = [  # label, arguments, set-up in the child, closed standard error, exit, table
+            ("file size limit", [str(big)], limit, False, 1, b"the table of an earlier run\n"),
+            ("standard error a closed pipe", [str(self.good), str(self.bad)], None, True, 1,
+             b"the table of an earlier run\n"),
+            ("standard error closed", ["--keep-going", str(self.bad), str(self.good)], None,
+             None, 2, table),
+        ]
+        for label, args, set_up, pipe, code, holds in cases:
+            with self.subTest(label):
+                self.table.write_bytes(b"the table of an earlier run\n")
+                command = tidy_command() + ["-o", str(self.table)] + args
+                if pipe is None:
+                    command = ["sh", "-c", 'exec "$0" "$@" 2>&-'] + command
+                read, write = os.pipe()
+                if pipe:
+                    os.close(read)
+                done = subprocess.run(command, preexec_fn=set_up, stderr=write,
+                                      timeout=TIMEOUT_S)
+                os.close(write)
+                if not pipe:
+                    os.close(read)
+                self.assertEqual(done.returncode, code)
+                self.assertEqual(self.table.read_bytes(), holds)
+                self.assertEqual(self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv",
+                                                "table.csv"])
 
     def test_output_that_cannot_be_written_fails(self):
         if not os.path.exists("/dev/full"):
