@@ -13,8 +13,9 @@
 
 namespace {
 
-// The file being written beside its target, removed when a signal ends the run.
+// The file being written beside its target, removed when one of these signals ends the run.
 char pending[4096];
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void remove_pending(int signal_number) {
   if (pending[0] != '\0') unlink(pending);
@@ -69,7 +70,18 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
   const std::string suffix = ".tmp-XXXXXX";
   std::string name =
       replaced.substr(0, slash) + replaced.substr(slash, NAME_MAX - suffix.size()) + suffix;
+  // The ending signals wait until the handler knows the name, so that none leaves the file.
+  sigset_t ending, previous;
+  sigemptyset(&ending);
+  for (int signal_number : EndingSignals) sigaddset(&ending, signal_number);
+  sigprocmask(SIG_BLOCK, &ending, &previous);
   int fd = mkstemp(name.data());
+  if (fd >= 0 && name.size() < sizeof pending) {
+    name.copy(pending, name.size());
+    pending[name.size()] = '\0';
+    for (int signal_number : EndingSignals) signal(signal_number, remove_pending);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd < 0) {
     error = strerror(errno);
     return nullptr;
@@ -84,14 +96,10 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
     error = strerror(errno);
     close(fd);
     unlink(name.c_str());
+    pending[0] = '\0';
     return nullptr;
   }
   temporary = name;
-  if (name.size() < sizeof pending) {
-    name.copy(pending, name.size());
-    pending[name.size()] = '\0';
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) signal(signal_number, remove_pending);
-  }
   return file;
 }
 
