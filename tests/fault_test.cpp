@@ -185,10 +185,6 @@ const std::vector<FaultCase>& fault_cases() {
          return reply.substr(reply.find('\n') + 1);
        },
        8, 5},
-      // Followed at once, on a new connection.
-      {"RedirectWhoseBodyStalls", "redirectstall", 2, whole, 3, 0.5},
-      // Every faulted fetch after the first comes on a kept connection, which the server drops.
-      {"KeptConnectionResetOnTheNextRequest", "stale reset", 2, whole, 8, 5},
   };
   return cases;
 }

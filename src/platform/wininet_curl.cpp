@@ -334,6 +334,8 @@ void collect_done(Session* s) {
     CURLcode code = message->data.result;
     if (r->redirect)
       follow(r);  // whether its body ended well or not
+    else if (code == CURLE_UNSUPPORTED_PROTOCOL && r->connected)
+      fail(r, code, EPROTO);  // a status line curl cannot read
     else if (code == CURLE_OK || !resend(r, code))
       fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
   }

@@ -126,9 +126,8 @@ PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\x8f\xec\xbf'
 PAGES[1321] = page_with_table("二葉電工", 1321, KYOKUTO_HEADERS[:2], KYOKUTO[:2])
 
 # Replies as real servers send them: redirects whose bodies stall or are cut short (followed at
-# once), a 307, and a header line that arrives a byte at a time.
-SERVER_HABITS = {1323: ("転送停滞", "redirectstall"), 1324: ("転送切断", "redirectshort"),
-                 1325: ("一時転送", "status 307"), 1326: ("徐行通信", "slowheaders 20")}
+# once).
+SERVER_HABITS = {1323: ("転送停滞", "redirectstall"), 1324: ("転送切断", "redirectshort")}
 for code, (name, mode) in SERVER_HABITS.items():
     PAGES[code] = page_with_table(name, code, ["2024年6月期"], SMALL)
     MODES[code] = mode

@@ -386,10 +386,14 @@ def mode_redirectshort(conn, req, body, arg):
 
 def mode_stale(conn, req, body, arg):
     """On a connection that has served a request: close it without a reply (ARG reset: with an
-    RST), as when a server drops an idle kept-alive connection. On a new one: as plain."""
+    RST; ARG partial: a status line and one header, then an RST), as when a server drops an
+    idle kept-alive connection. On a new one: as plain."""
     if conn.served == 0:
         return mode_plain(conn, req, body, arg)
-    if arg == "reset":
+    if arg == "partial":
+        conn.send(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n")
+        conn.close_with_reset()
+    elif arg == "reset":
         conn.close_with_reset()
     else:
         conn.sock.close()
