@@ -60,8 +60,7 @@ struct Request : Handle {
   bool headers_seen = false;  // the current response has a status line; without one it is HTTP/0.9
   bool first_line_skipped = false;  // of an HTTP/0.9 reply, whose first line WinINet drops
   long status = 0;                  // status of the response whose headers are arriving
-  bool location = false;            // that response has a Location header the layer follows
-  std::string location_value;       // its value
+  std::string location;             // that response's first Location value, trimmed
   bool redirect = false;            // it is a redirect that is followed
   bool replied = false;             // a byte of the current response has been seen
   bool resent = false;              // the request was sent again on a new connection
@@ -111,9 +110,10 @@ bool global_init() {
   return ok;
 }
 
-int errno_for(CURL* easy, CURLcode code) {
+// The errno for a transfer of r that failed with code.
+int errno_for(const Request* r, CURLcode code) {
   long os_errno = 0;
-  if (easy != nullptr) curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
+  curl_easy_getinfo(r->easy, CURLINFO_OS_ERRNO, &os_errno);
   switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -133,8 +133,9 @@ int errno_for(CURL* easy, CURLcode code) {
     case CURLE_OUT_OF_MEMORY:  // during a transfer: a header line over curl's limit
     case CURLE_WEIRD_SERVER_REPLY:
       return EPROTO;
+    case CURLE_UNSUPPORTED_PROTOCOL:  // once connected: a status line curl cannot read
+      return r->connected ? EPROTO : EINVAL;
     case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
       return EINVAL;
     default:
       return EIO;
@@ -179,19 +180,18 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
     for (int digits = 0; i < length && digits < 3 && data[i] >= '0' && data[i] <= '9'; ++digits)
       status = status * 10 + (data[i++] - '0');
     r->status = status;
-    r->location = false;
-    r->location_value.clear();
-  } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0 && r->location_value.empty()) {
-    r->location = followable(data + 9, length - 9);
+    r->location.clear();
+  } else if (length >= 9 && strncasecmp(data, "location:", 9) == 0 && r->location.empty()) {
     size_t start = 9, end = length;
     while (start < end && isspace(static_cast<unsigned char>(data[start]))) ++start;
     while (end > start && isspace(static_cast<unsigned char>(data[end - 1]))) --end;
-    r->location_value.assign(data + start, end - start);
+    r->location.assign(data + start, end - start);
   } else if (length > 0 && (data[0] == '\r' || data[0] == '\n')) {
     // End of one response's headers. Interim (1xx) responses and the redirects that are
     // followed are not the response the caller gets.
     long s = r->status;
-    r->redirect = (s == 301 || s == 302 || s == 303 || s == 307 || s == 308) && r->location;
+    r->redirect = (s == 301 || s == 302 || s == 303 || s == 307 || s == 308) &&
+                  followable(r->location.data(), r->location.size());
     if (r->status >= 200 && !r->redirect) r->final_headers = true;
     if (r->redirect) r->connected = false;  // the next hop may need a connection of its own
   }
@@ -263,8 +263,8 @@ void abort_transfer(Request* r, CURLcode code, int error) {
 void start_response(Request* r) {
   r->final_headers = r->connected = r->headers_seen = r->first_line_skipped = false;
   r->status = 0;
-  r->location = r->redirect = r->replied = false;
-  r->location_value.clear();
+  r->redirect = r->replied = false;
+  r->location.clear();
   r->discarded = 0;
 }
 
@@ -295,7 +295,7 @@ void follow(Request* r) {
   CURLU* u = curl_url();
   bool ok = u != nullptr && curl_easy_getinfo(r->easy, CURLINFO_EFFECTIVE_URL, &from) == CURLE_OK &&
             from != nullptr && curl_url_set(u, CURLUPART_URL, from, 0) == CURLUE_OK &&
-            curl_url_set(u, CURLUPART_URL, r->location_value.c_str(),
+            curl_url_set(u, CURLUPART_URL, r->location.c_str(),
                          CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK &&
             curl_url_get(u, CURLUPART_URL, &to, 0) == CURLUE_OK;
   std::string url = ok ? to : "";
@@ -334,10 +334,8 @@ void collect_done(Session* s) {
     CURLcode code = message->data.result;
     if (r->redirect)
       follow(r);  // whether its body ended well or not
-    else if (code == CURLE_UNSUPPORTED_PROTOCOL && r->connected)
-      fail(r, code, EPROTO);  // a status line curl cannot read
     else if (code == CURLE_OK || !resend(r, code))
-      fail(r, code, code == CURLE_OK ? 0 : errno_for(r->easy, code));
+      fail(r, code, code == CURLE_OK ? 0 : errno_for(r, code));
   }
 }
 
@@ -601,7 +599,6 @@ HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD 
   r->session = s;
   r->pos = r->len = 0;
   r->paused = r->done = r->activity = r->discard = false;
-  r->discarded = 0;
   start_response(r.get());
   r->redirects = 0;
   r->resent = false;

@@ -6,11 +6,16 @@
 
 namespace tidy {
 
+// Row 11 (配当区分) always prints 0.
+constexpr int DividendClass = 11;
+
 Form item_form(int item) {
   std::string_view format = report_format(item);
+  if (item == DividendClass) return Form::Zero;
   if (format == ",%i/%i") return Form::YearMonth;
   if (format == ",%i/%i/%i") return Form::Date;
-  if (format == ",%i" || format == ",%.0f") return Form::Integer;
+  if (format == ",%i") return Form::Int;
+  if (format == ",%.0f") return Form::Integer;
   if (format == ",%.2f") return Form::TwoDecimals;
   throw std::logic_error("item " + std::to_string(item) + " prints with an unknown conversion");
 }
@@ -69,7 +74,7 @@ bool take(std::string_view& text, char c) {
 // Years print as tm_year + 1900, months as tm_mon + 1, days and month counts as they are.
 constexpr long long YearOffset = 1900, MonthOffset = 1;
 
-bool has_form(std::string_view text, int item, Form form) {
+bool has_form(std::string_view text, Form form) {
   switch (form) {
     case Form::YearMonth:
       return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
@@ -77,9 +82,12 @@ bool has_form(std::string_view text, int item, Form form) {
     case Form::Date:
       return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
              take(text, '/') && take_int(text, 0) && text.empty();
+    case Form::Int:
+      return take_int(text, 0) && text.empty();
     case Form::Integer:
-      if (report_format(item) == std::string_view(",%i")) return take_int(text, 0) && text.empty();
       return take_integer(text) && text.empty();
+    case Form::Zero:
+      return text == "0";
     case Form::TwoDecimals:
       return take_integer(text) && take(text, '.') && text.size() == 2 && text[0] >= '0' &&
              text[0] <= '9' && text[1] >= '0' && text[1] <= '9';
@@ -87,20 +95,18 @@ bool has_form(std::string_view text, int item, Form form) {
   return false;
 }
 
-// Row 11 (配当区分) always prints 0.
-constexpr int DividendClass = 11;
-
-const char* form_text(int item, Form form) {
-  if (item == DividendClass) return "0, the only value the sweep prints there";
+const char* form_text(Form form) {
   switch (form) {
     case Form::YearMonth:
       return "a year/month like 2024/12";
     case Form::Date:
       return "a year/month/day like 2025/2/10";
+    case Form::Int:
+      return "a whole number of 32 bits (and not -0)";
     case Form::Integer:
-      return report_format(item) == std::string_view(",%i")
-                 ? "a whole number of 32 bits (and not -0)"
-                 : "a whole number";
+      return "a whole number";
+    case Form::Zero:
+      return "0, the only value the sweep prints there";
     case Form::TwoDecimals:
       return "a number with two decimals like -3.52";
   }
@@ -258,9 +264,9 @@ BlockReader::Result BlockReader::fields(std::string_view rest, long long line) {
     rest.remove_prefix(1);  // the comma
     std::string_view field = rest.substr(0, rest.find(','));
     rest.remove_prefix(field.size());
-    if (!has_form(field, item, form) || (item == DividendClass && field != "0")) {
+    if (!has_form(field, form)) {
       return refuse(line, item_name(item) + ", period " + std::to_string(k + 1) + ": " +
-                              quoted(field) + " is not " + form_text(item, form));
+                              quoted(field) + " is not " + form_text(form));
     }
     block_.fields[item - 1][k] = {block_.text.size(), field.size()};
     block_.text += field;

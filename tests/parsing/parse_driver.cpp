@@ -15,7 +15,9 @@
 #include "parsing/amount.h"
 #include "parsing/euc_sjis.h"
 #include "parsing/scanner.h"
+#include "retrieval/response_scan.h"
 #include "run/period.h"
+#include "wininet_double.h"
 
 namespace {
 
@@ -40,32 +42,25 @@ void write_cell(FILE* out, std::string text) {
   fputc('\n', out);
 }
 
-// The page's lines as the line reader cuts them: CR and LF each end a line, and a longer line
-// comes in pieces of 255 bytes.
+// The page as the fetch reads it: through the line reader (here over the WinINet test double)
+// into the scanner.
 void write_page(FILE* out, const std::string& page, int code) {
   PeriodTable table;
   CompanyName name;
   reset_period_table(&table);
   name.text[0] = '\0';
+  wininet_double::Response response;
+  response.body = page;
+  wininet_double::reset(wininet_double::always(response));
+  HINTERNET session =
+      InternetOpenA("parse_driver", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  HINTERNET request = InternetOpenUrlA(session, "http://page/", nullptr, 0, 0, 0);
+  ResponseReader reader = start_reader(session, request);
   ResultsScanner scanner;
   start_scanner(&scanner, &table, &name);
-  int32_t result = 0;
-  bool stopped = false;
-  std::string line;
-  for (size_t at = 0; at <= page.size() && !stopped; ++at) {
-    const bool end = at == page.size();
-    const bool line_end = !end && (page[at] == '\n' || page[at] == '\r');
-    if (!end && !line_end) line += page[at];
-    if (line.size() == 255 || line_end || (end && !line.empty())) {
-      const ScanVerdict verdict = feed_line(&scanner, line.c_str());
-      line.clear();
-      if (verdict.stop) {
-        result = verdict.result;
-        stopped = true;
-      }
-    }
-  }
-  if (!stopped) result = period_count(&scanner);
+  const int32_t result = scan_response(&reader, &scanner, nullptr);
+  InternetCloseHandle(request);
+  InternetCloseHandle(session);
   fprintf(out, "p %d %" PRId32 "\n", code, result);
   if (result <= 0) return;
   const int shown = result < MaxPeriods ? result : MaxPeriods;

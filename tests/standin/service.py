@@ -326,16 +326,18 @@ def mode_drip(conn, req, body, arg):
     return req.keep_alive
 
 
+def moved_location(conn, req, hop=0):
+    """The absolute URL of the request's moved page, hop N of a chain when N > 0."""
+    host = req.host or "127.0.0.1:%d" % conn.service.port
+    return "http://%s/biz/independent/moved/%d.html%s" % (
+        host, req.code, "?hop=%d" % hop if hop else "")
+
+
 def mode_redirect(conn, req, body, arg):
     """Redirect number req.hop+1 of a chain of ARG; the last one leads to the plain page."""
-    hops = int_arg(arg, 1)
     nxt = req.hop + 1
-    location = "/biz/independent/moved/%d.html" % req.code
-    if nxt < hops:
-        location += "?hop=%d" % nxt
-    host = req.host or "127.0.0.1:%d" % conn.service.port
-    return send_with_length(conn, req, 302, MOVED_BODY, "text/html",
-                            [("Location", "http://%s%s" % (host, location))])
+    location = moved_location(conn, req, nxt if nxt < int_arg(arg, 1) else 0)
+    return send_with_length(conn, req, 302, MOVED_BODY, "text/html", [("Location", location)])
 
 
 def mode_reset(conn, req, body, arg):
@@ -347,8 +349,7 @@ def mode_status(conn, req, body, arg):
     """Status ARG (default 302) with a Location to the moved page and the small moved body; the
     page itself for a 304, which has no body."""
     status = int_arg(arg, 302)
-    location = "http://%s/biz/independent/moved/%d.html" % (
-        req.host or "127.0.0.1:%d" % conn.service.port, req.code)
+    location = moved_location(conn, req)
     if status == 304:
         conn.send(head(req, 304, [("Location", location)], req.keep_alive))
         return req.keep_alive
@@ -357,8 +358,7 @@ def mode_status(conn, req, body, arg):
 
 def stalled_redirect(conn, req, length, hold):
     """A 302 to the moved page, the first 10 bytes of its body, then silence or close."""
-    location = "http://%s/biz/independent/moved/%d.html" % (
-        req.host or "127.0.0.1:%d" % conn.service.port, req.code)
+    location = moved_location(conn, req)
     fields = [("Content-Type", "text/html"), ("Location", location)]
     if length:
         fields.append(("Content-Length", "1000"))
