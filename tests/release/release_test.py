@@ -1,7 +1,7 @@
 """The packages that scripts/release wrote into dist/, taken apart and run as users would: the
 Debian package's files, fields, manual pages and programs (a whole sample sweep through the
-stand-in), and the Windows zip's files, version resources, kessan-tidy.exe and the start of
-kessan.exe under Wine.
+stand-in), and the Windows zip's files, version resources, kessan-tidy.exe --version and the
+start of kessan.exe under Wine.
 
     scripts/release && WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
     python3 -m unittest discover -s tests/release -p release_test.py -v
@@ -23,7 +23,6 @@ HERE = pathlib.Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
 sys.path.insert(0, str(HERE.parent / "tidy"))
 
-import tidy_test  # noqa: E402
 from tidy_test import generate_test  # noqa: E402
 
 CMAKE = (ROOT / "CMakeLists.txt").read_text()
@@ -181,7 +180,8 @@ class WindowsZip(unittest.TestCase):
                                   timeout=TIMEOUT_S)
             self.assertEqual((done.returncode, done.stdout, done.stderr), (0, b"", b""))
 
-    def test_kessan_tidy_exe_under_wine_as_the_packaged_kessan_tidy(self):
+    def test_kessan_tidy_exe_under_wine(self):
+        # Its output against the native build's is checked by tidy.windows.same_output.
         if shutil.which("wine") is None:
             self.skipTest("wine is not installed")
         with tempfile.TemporaryDirectory(prefix="kessan-zip-") as folder:
@@ -189,12 +189,6 @@ class WindowsZip(unittest.TestCase):
             exe.write_bytes(self.files["kessan-tidy.exe"])
             done = run("wine", str(exe), "--version")
             self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
-            sweep = tidy_test.sweep_output(tidy_test.COMPANIES[:200], "\r\n")
-            native = pathlib.Path(EXTRACTED.name) / "usr/bin/kessan-tidy"
-            for options in (["--format", "jsonl"], ["--encoding", "cp932", "--header", "ja"]):
-                windows = run("wine", str(exe), *options, stdin=sweep)
-                self.assertEqual(windows.returncode, 0, windows.stderr)
-                self.assertEqual(windows.stdout, run(str(native), *options, stdin=sweep).stdout)
 
 
 class Checksums(unittest.TestCase):
