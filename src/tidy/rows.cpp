@@ -9,32 +9,8 @@ namespace tidy {
 
 namespace {
 
-const char* const ColumnNames[ColumnCount] = {"code",
-                                              "name",
-                                              "period",
-                                              "period_end",
-                                              "announced_on",
-                                              "months",
-                                              "net_sales",
-                                              "operating_income",
-                                              "ordinary_income",
-                                              "net_income",
-                                              "eps",
-                                              "diluted_eps",
-                                              "dividend_per_share",
-                                              "dividend_class",
-                                              "equity_per_share",
-                                              "shares_issued",
-                                              "total_assets",
-                                              "shareholders_equity",
-                                              "capital_stock",
-                                              "interest_bearing_debt",
-                                              "retained_earnings",
-                                              "equity_ratio",
-                                              "unrealized_gains",
-                                              "roa",
-                                              "roe",
-                                              "ordinary_roa"};
+// The columns before the items.
+const char* const FirstColumns[3] = {"code", "name", "period"};
 
 // 証券コード, 会社名, 期 in Shift_JIS.
 const char* const JapaneseNames[3] = {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68",
@@ -101,9 +77,12 @@ std::array<long long, 3> date_parts(std::string_view printed) {
   return parts;
 }
 
+bool is_date(ItemForm form) { return form == ItemForm::YearMonth || form == ItemForm::Date; }
+
 // 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date of years 1..9999;
 // false, with nothing appended, when it is not.
-bool append_date(std::string& out, std::string_view printed, bool with_day) {
+bool append_date(std::string& out, std::string_view printed, ItemForm form) {
+  const bool with_day = form == ItemForm::Date;
   const auto [year, month, day] = date_parts(printed);
   if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
   if (with_day) {
@@ -120,7 +99,9 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
 
 }  // namespace
 
-const char* column_name(int column) { return ColumnNames[column]; }
+const char* column_name(int column) {
+  return column < 3 ? FirstColumns[column] : report_item(column - 2).column;
+}
 
 void append_start(std::string& out, Format format, Encoding encoding, Header header) {
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
@@ -129,10 +110,11 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
   for (int column = 0; column < ColumnCount; ++column) {
     if (column > 0) out += delimiter;
     if (header == Header::En) {
-      out += ColumnNames[column];
+      out += column_name(column);
     } else {
       std::string name;
-      append_text(name, column < 3 ? JapaneseNames[column] : report_label(column - 2), encoding);
+      append_text(name, column < 3 ? JapaneseNames[column] : report_item(column - 2).label,
+                  encoding);
       append_delimited(out, name, delimiter);
     }
   }
@@ -154,11 +136,12 @@ void append_rows(std::string& out, const Block& block, Format format, Encoding e
       out += period;
       for (int item = 1; item <= ItemCount; ++item) {
         out += ",\"";
-        out += ColumnNames[item + 2];
+        const ReportItem& entry = report_item(item);
+        out += entry.column;
         out += "\":";
-        if (item <= 2) {
+        if (is_date(entry.form)) {
           std::string date;
-          out += append_date(date, block.field(item, k), item == 2) ? '"' + date + '"' : "null";
+          out += append_date(date, block.field(item, k), entry.form) ? '"' + date + '"' : "null";
         } else {
           out += block.field(item, k);
         }
@@ -173,8 +156,9 @@ void append_rows(std::string& out, const Block& block, Format format, Encoding e
     out += period;
     for (int item = 1; item <= ItemCount; ++item) {
       out += delimiter;
-      if (item <= 2) {
-        append_date(out, block.field(item, k), item == 2);
+      const ItemForm form = report_item(item).form;
+      if (is_date(form)) {
+        append_date(out, block.field(item, k), form);
       } else {
         out += block.field(item, k);
       }
