@@ -55,6 +55,14 @@ bool is_standard_input(const std::string& path) {
          input.st_dev == file.st_dev && input.st_ino == file.st_ino;
 }
 
+std::string output_refusal(const std::string& path) {
+  struct stat existing;
+  if (stat(path.c_str(), &existing) != 0) return "";
+  if (S_ISDIR(existing.st_mode)) return strerror(EISDIR);
+  if (S_ISREG(existing.st_mode) && access(path.c_str(), W_OK) != 0) return strerror(errno);
+  return "";
+}
+
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error) {
   struct stat existing;

@@ -42,9 +42,9 @@ def tidy_command():
     return [str(HERE.parent.parent / "build" / "kessan-tidy")]
 
 
-def tidy(*args, stdin=b"", cwd=None):
+def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
     return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
-                          cwd=cwd, timeout=TIMEOUT_S)
+                          cwd=cwd, preexec_fn=preexec_fn, timeout=TIMEOUT_S)
 
 
 def sweep_output(companies, line_end="\n"):
@@ -166,14 +166,30 @@ class OutputFileAndExitCodes(unittest.TestCase):
                          + good_rows[1:])
 
     def test_exit_codes(self):
+        readonly = self.path / "readonly.csv"
+        readonly.write_bytes(b"kept\n")
+        readonly.chmod(0o444)
+        # The check that refuses it is the user's: root may write it.
+        as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
+        self.path.chmod(0o777)
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
+            ("-h", ["-h"], 0, b"and with -o nothing is"),
+            ("-V", ["-V"], 0, b"kessan-tidy "),
+            ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
             ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
-            ("unreadable input", [str(self.path / "none.csv")], 1, b"none.csv: cannot open"),
+            ("JSON Lines with a byte-order mark", ["--format", "jsonl", "--encoding", "utf-8-bom"],
+             64, b"JSON forbids one"),
+            ("unreadable input", [str(self.good), str(self.path / "none.csv")], 1,
+             b"none.csv: cannot open"),
             ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
              b"cannot create a file beside"),
+            ("-o a folder", ["-o", str(self.path), str(self.good)], 1,
+             b"cannot replace %s: Is a directory" % bytes(self.path)),
+            ("-o a file the user may not write", ["-o", str(readonly), str(self.good)], 1,
+             b"readonly.csv: Permission denied"),
             ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
             ("input read as a folder", [str(self.path)], 1, b": cannot read after line 0: "),
             ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
@@ -183,13 +199,19 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args)
+                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
-                    self.assertIn(b"Usage: kessan-tidy", done.stderr)
+                    self.assertEqual(done.stderr.split(b"\n")[1:],
+                                     [b"Try 'kessan-tidy --help'.", b""])
+                    self.assertEqual(done.stdout, b"")
+                if code == 1 and label not in ("cut off", "input read as a folder"):
                     self.assertEqual(done.stdout, b"")
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        self.assertEqual(readonly.read_bytes(), b"kept\n")
+        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv",
+                                        "table.csv"])
 
     def test_a_signal_leaves_no_temporary_file(self):
         if os.name != "posix":
