@@ -214,26 +214,36 @@ class OutputFileAndExitCodes(unittest.TestCase):
                                         "table.csv"])
 
     def test_a_signal_leaves_no_temporary_file(self):
+        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
+        stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
-        process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
-                                   stdin=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        try:
-            process.stdin.write(self.good.read_bytes())
-            process.stdin.flush()
-            for _ in range(100):  # up to 5 s for the file beside the table to appear
-                if len(self.files()) == 5:
-                    break
-                time.sleep(0.05)
-            self.assertEqual(len(self.files()), 5, self.files())
-            process.terminate()
-            self.assertEqual(process.wait(timeout=TIMEOUT_S), -signal.SIGTERM)
-        finally:
-            process.kill()
-            process.wait()
-            process.stdin.close()
-        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
-        self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
+        for number, set_up in ((signal.SIGTERM, None), (signal.SIGUSR1, None),
+                               (signal.SIGALRM, None), (signal.SIGXCPU, None),
+                               (signal.SIGHUP, ignore_hup)):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+                process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
+                                           stdin=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                           preexec_fn=set_up)
+                try:
+                    process.stdin.write(self.good.read_bytes())
+                    process.stdin.flush()
+                    for _ in range(100):  # up to 5 s for the file beside the table to appear
+                        if len(self.files()) == 5:
+                            break
+                        time.sleep(0.05)
+                    self.assertEqual(len(self.files()), 5, self.files())
+                    process.send_signal(number)
+                    time.sleep(0.1)
+                    process.stdin.close()
+                    code = process.wait(timeout=TIMEOUT_S)
+                finally:
+                    process.kill()
+                    process.wait()
+                self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
+                table = tidy(str(self.good)).stdout if set_up else b"the table of an earlier run\n"
+                self.assertEqual((code, self.table.read_bytes()), (0 if set_up else -number, table))
 
     def test_what_o_writes_to(self):
         """-o replaces a regular file whole (the one a symbolic link names, with its permission
