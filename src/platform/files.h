@@ -12,6 +12,11 @@
 // The arguments after the program's name (on Windows from the UTF-16 command line, as UTF-8).
 std::vector<std::string> command_line_arguments(int argc, char** argv);
 
+// Windows' shells leave wildcards to the program: each name with * or ? in its last part is
+// replaced by the files it matches, in name order; false, with error naming the pattern, when one
+// matches none. Elsewhere the shell has expanded them: names are left as they are.
+bool expand_wildcards(std::vector<std::string>& names, std::string& error);
+
 // Opens a file for reading; null with errno set when it cannot.
 FILE* open_input(const std::string& path);
 

@@ -102,6 +102,40 @@ std::vector<std::string> command_line_arguments(int, char**) {
   return out;
 }
 
+bool expand_wildcards(std::vector<std::string>& names, std::string& error) {
+  std::vector<std::string> expanded;
+  for (const std::string& name : names) {
+    const std::wstring pattern = wide(name);
+    const size_t start = name_start(pattern);
+    if (pattern.find_first_of(L"*?", start) == std::wstring::npos) {
+      expanded.push_back(name);
+      continue;
+    }
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(data.cFileName);
+      } while (FindNextFileW(search, &data));
+      FindClose(search);
+    }
+    if (found.empty()) {
+      error = name + ": no file matches";
+      return false;
+    }
+    std::sort(found.begin(), found.end(), [](const std::wstring& a, const std::wstring& b) {
+      const int order = CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                             static_cast<int>(b.size()), TRUE);
+      return order == CSTR_EQUAL ? a < b : order == CSTR_LESS_THAN;
+    });
+    for (const std::wstring& file : found)
+      expanded.push_back(narrow(pattern.substr(0, start) + file));
+  }
+  names = std::move(expanded);
+  return true;
+}
+
 FILE* open_input(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
 
 bool same_file(const std::string& a, const std::string& b) {

@@ -128,6 +128,10 @@ int main(int argc, char** argv) {
     case tidy::Parsed::Run:
       break;
   }
+  if (!expand_wildcards(options.inputs, error)) {
+    say(error);
+    return tidy::Failed;
+  }
   if (!options.output.empty() && output_is_an_input(options)) {
     say("-o " + options.output + " is also an input; the table would replace it");
     return tidy::WrongUsage;

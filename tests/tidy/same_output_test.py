@@ -148,14 +148,17 @@ class SameOutput(unittest.TestCase):
             self.assertEqual(os.listdir(folder), [])
 
     def test_file_names_and_devices(self):
-        """Names that code page 1252 cannot hold, devices and the file that standard input reads,
-        each with the folder it leaves."""
+        """Names that code page 1252 cannot hold, devices, wildcards (in name order, as cmd.exe
+        leaves them) and the file that standard input reads, each with the folder it leaves."""
         first, second = sweep_output(COMPANIES[:2]), sweep_output(COMPANIES[2:3])
         table = run(self.native, [], first).stdout
         cases = [  # label, arguments, standard input, exit code, message, new files
             ("wide names", ["-o", "résumé.csv", "決算.csv"], b"", 0, "", {"résumé.csv": table}),
             ("NUL", ["-o", "NUL", "s-a.csv"], b"", 0, "", {}),
             ("nul.csv", ["-o", "nul.csv", "s-a.csv"], b"", 0, "", {}),
+            ("wildcards", ["-o", "t.csv", "s-?.csv", "*.csv"], b"", 0, "",
+             {"t.csv": run(self.native, [], second + first + second + first + first).stdout}),
+            ("wildcard matching nothing", ["q*.csv"], b"", 1, "q*.csv: no file matches", {}),
             ("-o the file on standard input", ["-o", "s-a.csv"], "s-a.csv", 64,
              "is also an input", {}),
             ("-o a folder", ["-o", "d", "s-a.csv"], b"", 1, "cannot replace d: ", {}),
