@@ -1,10 +1,10 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tidy_test -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tests/tidy/tidy_test.py -v
 
-The sweep's output is made from the record by tests/sample/generate_test.py's expected_block,
-which the sample.generator test holds byte for byte to a real sweep of build/kessan.
+The sweep's output is made from the record by kessan_testing.sample_sweep, which the
+sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
 import csv
@@ -16,17 +16,13 @@ import shlex
 import signal
 import stat
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "sample"))
-sys.path.insert(0, str(HERE.parent / "e2e"))
+from kessan_testing import sample
+from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
 
-import generate  # noqa: E402
-import generate_test  # noqa: E402
 
 COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
            "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
@@ -39,7 +35,7 @@ TIMEOUT_S = 60
 def tidy_command():
     if "KESSAN_TIDY_COMMAND" in os.environ:
         return shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-    return [str(HERE.parent.parent / "build" / "kessan-tidy")]
+    return [str(ROOT / "build" / "kessan-tidy")]
 
 
 def tidy(*args, stdin=b"", cwd=None):
@@ -47,12 +43,7 @@ def tidy(*args, stdin=b"", cwd=None):
                           cwd=cwd, timeout=TIMEOUT_S)
 
 
-def sweep_output(companies, line_end="\n"):
-    text = "".join(generate_test.expected_block(c) for c in companies)
-    return text.replace("\n", line_end).encode("shift_jis")
-
-
-COMPANIES = generate.with_figures(generate.generate())
+COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
 
 
@@ -62,7 +53,7 @@ def exact_figure(figure):
         return None
     mantissa, decimals, unit = figure
     if decimals == 0:
-        return str(mantissa * generate_test.MULTIPLIER[unit])
+        return str(mantissa * MULTIPLIER[unit])
     if decimals == 2:
         return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
                               abs(mantissa) % 100)
