@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tidy/block.h"
+#include "tidy/history.h"
 #include "tidy/rows.h"
 
 namespace tidy {
@@ -19,7 +20,9 @@ const char* const Program = "kessan-tidy: ";
 int convert(const Options& options, const Io& io) {
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
-  append_start(out, options.format, options.encoding, options.header);
+  // A history is written only once every input has been read.
+  History history;
+  if (!options.history) append_start(out, options.format, options.encoding, options.header);
   bool skipped = false;
   std::vector<std::string> inputs = options.inputs;
   if (inputs.empty()) inputs.push_back("-");
@@ -45,7 +48,9 @@ int convert(const Options& options, const Io& io) {
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
-      if (result == BlockReader::Result::Block) {
+      if (result == BlockReader::Result::Block && options.history) {
+        history.add(reader.block());
+      } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
           if (!io.write(out)) return Failed;
@@ -62,8 +67,22 @@ int convert(const Options& options, const Io& io) {
       }
       if (next == LineSplitter::Next::End) break;
     }
+    std::string why;
+    if (options.history && !history.end_sweep(input == "-" ? input : name, why)) {
+      io.report(Program + name + ": " + why);
+      if (!options.keep_going) return Failed;
+      skipped = true;
+    }
   }
-  if (!io.write(out)) return Failed;
+  if (options.history) {
+    append_start(out, options.format, options.encoding, options.header, true);
+    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
+      return Failed;
+    }
+    io.report(Program + history.summary());
+  } else if (!io.write(out)) {
+    return Failed;
+  }
   return skipped ? Skipped : Converted;
 }
 
