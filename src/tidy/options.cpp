@@ -4,7 +4,7 @@ namespace tidy {
 
 const char* const Usage =
     "Usage: kessan-tidy [OPTION]... [FILE]...\n"
-    "   or: kessan-tidy --history [OPTION]... OLDEST NEWER... NEWEST\n"
+    "   or: kessan-tidy --history [OPTION]... OLDEST [NEWER]... NEWEST\n"
     "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
     "company and period. Reads the FILEs one after another, or standard input when there is\n"
     "none or for \"-\"; writes the table to standard output.\n"
