@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tidy/block.h"
+#include "tidy/history.h"
 #include "tidy/rows.h"
 
 namespace tidy {
@@ -36,7 +37,9 @@ int convert(const Options& options, const Io& io) {
   }
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
-  append_start(out, options.format, options.encoding, options.header);
+  // A history is written only once every input has been read.
+  History history;
+  if (!options.history) append_start(out, options.format, options.encoding, options.header);
   bool skipped = false;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
@@ -59,7 +62,9 @@ int convert(const Options& options, const Io& io) {
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
-      if (result == BlockReader::Result::Block) {
+      if (result == BlockReader::Result::Block && options.history) {
+        history.add(reader.block());
+      } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
           if (!io.write(out)) return Failed;
@@ -76,8 +81,22 @@ int convert(const Options& options, const Io& io) {
       }
       if (next == LineSplitter::Next::End) break;
     }
+    std::string why;
+    if (options.history && !history.end_sweep(inputs[i] == "-" ? inputs[i] : name, why)) {
+      io.report(Program + name + ": " + why);
+      if (!options.keep_going) return Failed;
+      skipped = true;
+    }
   }
-  if (!io.write(out)) return Failed;
+  if (options.history) {
+    append_start(out, options.format, options.encoding, options.header, true);
+    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
+      return Failed;
+    }
+    io.report(Program + history.summary());
+  } else if (!io.write(out)) {
+    return Failed;
+  }
   return skipped ? Skipped : Converted;
 }
 

@@ -8,10 +8,13 @@ The sweep's output is made from the record by kessan_testing.sample_sweep, which
 sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
+import copy
 import csv
 import io
+import json
 import os
 import pathlib
+import random
 import resource
 import shlex
 import signal
@@ -22,7 +25,7 @@ import time
 import unittest
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
+from kessan_testing.sample_sweep import MULTIPLIER, ROOT, expected_field, sweep_output
 
 
 COLUMNS = [
@@ -53,6 +56,7 @@ COLUMNS = [
     "roe",
     "ordinary_roa",
 ]
+HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
 TIMEOUT_S = 60
 
 
@@ -75,6 +79,70 @@ def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
 
 COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
+
+
+def successive_sweeps(companies, years):
+    """years sweeps, oldest first, of the companies' series run years - 1 years further back, each
+    showing as many periods as the record: company 1 appears in the second sweep, company 2 is
+    gone from the last, company 3 is renamed in the third, company 4 restates two figures of its
+    year before in the last, company 5's newest period in the second has no calendar date."""
+    sweeps = [[] for _ in range(years)]
+    for index, company in enumerate(companies):
+        shown, rng = len(company["periods"]), random.Random(company["code"])
+        n = shown + years - 1
+        series = [
+            {
+                "end": end,
+                "announced": announced,
+                "months": months,
+                "dividend_class": None,
+                "figures": {str(k): v for k, v in figures.items()},
+            }
+            for (end, announced, months), figures in zip(
+                sample.period_dates(rng, n, None),
+                sample.company_periods(rng, n, sample.MILLION_YEN),
+            )
+        ]
+        for year in range(years):
+            if (index % 7, year) not in ((1, 0), (2, years - 1)):
+                periods = copy.deepcopy(series[years - 1 - year :][:shown])
+                name = ("ニュー" if index == 3 and year >= 2 else "") + company["name"]
+                sweeps[year].append(dict(company, name=name, periods=periods))
+        if index == 4 and shown > 1:
+            for item in ("4", "7"):
+                sweeps[-1][-1]["periods"][1]["figures"][item][0] += 1
+        if index == 5:
+            sweeps[1][-1]["periods"][0]["end"][1] = 13
+    return sweeps
+
+
+def expected_history(sweeps, names):
+    """The history's rows from the record, without announced_on, and its summary's counts."""
+    periods, undated, company_names = {}, [], {}
+    for year, companies in enumerate(sweeps):
+        for company in companies:
+            company_names[company["code"]] = company["name"]
+            for p in company["periods"]:
+                row = [expected_field(p, item) for item in range(1, 24)]
+                if p["end"][1] > 12:
+                    undated.append(((company["code"], 1, -year), [names[year], "", ""] + row[2:]))
+                    continue
+                first = periods.setdefault(
+                    (company["code"], -p["end"][0] * 100 - p["end"][1]), (year, row)
+                )
+                changed = sum(a != b for a, b in zip(first[1][3:], row[3:]))
+                periods[(company["code"], -p["end"][0] * 100 - p["end"][1])] = first[:2] + (
+                    [
+                        names[year],
+                        str(changed) if year > first[0] else "",
+                        "%04d-%02d" % tuple(p["end"]),
+                    ]
+                    + row[2:],
+                )
+    rows = sorted([(key, value[-1]) for key, value in periods.items()] + undated)
+    table = [[str(key[0]), company_names[key[0]]] + row for key, row in rows]
+    revised = sum(1 for p in periods.values() if p[-1][1] not in ("", "0"))
+    return table, (len(sweeps), len(company_names), len(periods), revised, len(undated))
 
 
 def exact_figure(figure):
@@ -149,6 +217,32 @@ class WholeSampleSweep(unittest.TestCase):
         self.assertGreater(checked, 500)
 
 
+class History(unittest.TestCase):
+    def test_sweeps_of_successive_years_as_one_history(self):
+        sweeps = successive_sweeps(COMPANIES[:300], 4)
+        names = ["%d/results.csv" % (2022 + year) for year in range(len(sweeps))]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in zip(names, sweeps):
+                (pathlib.Path(folder) / name).parent.mkdir()
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            done = tidy("--history", *names, cwd=folder)
+            jsonl = tidy("--history", "--format", "jsonl", *names, cwd=folder).stdout
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual(counts[3:], (1, 1))
+        self.assertEqual(rows[0], HISTORY_COLUMNS)
+        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual(
+            done.stderr.decode("utf-8"),
+            "kessan-tidy: %d sweeps read: %d companies, "
+            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+        )
+        self.assertEqual(
+            [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
+            [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
+        )
+
+
 class OutputFileAndExitCodes(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
@@ -202,6 +296,9 @@ class OutputFileAndExitCodes(unittest.TestCase):
         )
 
     def test_exit_codes(self):
+        older, newer = self.path / "2024.csv", self.path / "2025.csv"
+        for path, companies in zip((older, newer), successive_sweeps(COMPANIES[:5], 2)):
+            path.write_bytes(sweep_output(companies))
         readonly = self.path / "readonly.csv"
         readonly.write_bytes(b"kept\n")
         readonly.chmod(0o444)
@@ -256,6 +353,12 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ),
             ("empty input", [], 0, b""),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
+            (
+                "history newest first",
+                ["--history", str(newer), str(older)],
+                1,
+                b"2024.csv: its latest announcement, 2024-05-22, is earlier than ",
+            ),
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
@@ -272,7 +375,8 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
         self.assertEqual(readonly.read_bytes(), b"kept\n")
         self.assertEqual(
-            self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"]
+            self.files(),
+            ["2024.csv", "2025.csv", "bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"],
         )
 
     def test_a_signal_leaves_no_temporary_file(self):
