@@ -10,9 +10,9 @@ import struct
 import sys
 
 HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "tests" / "e2e"))
+sys.path.insert(0, str(HERE.parent / "tests"))
 
-import cases  # noqa: E402
+from kessan_testing import cases  # noqa: E402
 
 CORPUS = HERE / "corpus"
 PAGE_CODES = [1301, 1304, 1306, 1308, 1309, 1310, 1313, 1317, 1318, 1319]

@@ -11,28 +11,42 @@ namespace tidy {
 namespace {
 
 constexpr size_t FlushSize = 1 << 20;
+constexpr size_t KeptOpen = 64;
 
 const char* const Program = "kessan-tidy: ";
 
 }  // namespace
 
 int convert(const Options& options, const Io& io) {
+  std::vector<std::string> inputs = options.inputs;
+  if (inputs.empty()) inputs.push_back("-");
+  auto shown = [&](const std::string& input) {
+    return input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
+  };
+  // Every input is opened before anything is written; the first ones stay open, the others are
+  // opened again in turn (open files are limited).
+  std::vector<Source> sources(inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    std::string reason;
+    if (!io.open(inputs[i], sources[i], reason)) {
+      io.report(Program + shown(inputs[i]) + ": cannot open: " + reason);
+      return Failed;
+    }
+    if (i >= KeptOpen) sources[i] = nullptr;
+  }
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
   append_start(out, options.format, options.encoding, options.header);
   bool skipped = false;
-  std::vector<std::string> inputs = options.inputs;
-  if (inputs.empty()) inputs.push_back("-");
-  for (const std::string& input : inputs) {
-    const std::string name = input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
-    Source source;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const std::string name = shown(inputs[i]);
     std::string reason;
-    if (!io.open(input, source, reason)) {
+    if (!sources[i] && !io.open(inputs[i], sources[i], reason)) {
       io.report(Program + name + ": cannot open: " + reason);
       io.write(out);
       return Failed;
     }
-    LineSplitter lines(std::move(source));
+    LineSplitter lines(std::move(sources[i]));
     BlockReader reader;
     Line line;
     BlockReader::Result result = BlockReader::Result::More;

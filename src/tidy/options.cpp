@@ -16,10 +16,11 @@ const char* const Usage =
     "                            report's Japanese labels, or none; JSON Lines keys are always\n"
     "                            the column names\n"
     "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
-    "                            a device directly)\n"
+    "                            a device directly; \"-\" is standard output); FILE is\n"
+    "                            checked before any input is read\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
-    "  --help                    show this text\n"
-    "  --version                 show the version\n"
+    "  -h, --help                show this text\n"
+    "  -V, --version             show the version\n"
     "\n"
     "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
     "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
@@ -82,8 +83,8 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       only_files = true;
       continue;
     }
-    if (arg == "--help") return Parsed::Help;
-    if (arg == "--version") return Parsed::Version;
+    if (arg == "--help" || arg == "-h") return Parsed::Help;
+    if (arg == "--version" || arg == "-V") return Parsed::Version;
     if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0 ||
         arg.rfind("--version=", 0) == 0) {
       error = arg.substr(0, arg.find('=')) + " takes no value";
@@ -119,12 +120,18 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
         return Parsed::Wrong;
       }
       has_output = true;
-      options.output = value;
+      options.output = value == "-" ? "" : value;
     } else {
       error = "unknown option " + arg;
       return Parsed::Wrong;
     }
     if (!ok) return Parsed::Wrong;
+  }
+  if (options.format == Format::Jsonl && options.encoding == Encoding::Utf8Bom) {
+    error =
+        "--format jsonl cannot start with a byte-order mark (JSON forbids one); use "
+        "--encoding utf-8";
+    return Parsed::Wrong;
   }
   return Parsed::Run;
 }

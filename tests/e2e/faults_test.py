@@ -4,16 +4,14 @@ it would in a sweep without faults, and every faulted code keeps in its copy wha
 import time
 import unittest
 
-import cases
-import harness
-import results_page as rp
+from kessan_testing import CODES, cases, harness
+from kessan_testing import results_page as rp
 
 NAME = "検査商事"
-FIRST, LAST = harness.FIRST_CODE, harness.LAST_CODE
 
 # Results pages at two codes in ten; faults at one code in ten (ending in 3).
-RESULT_CODES = [c for c in range(FIRST, LAST + 1) if c % 10 in (1, 5)]
-FAULT_CODES = [c for c in range(FIRST, LAST + 1) if c % 10 == 3]
+RESULT_CODES = [c for c in CODES if c % 10 in (1, 5)]
+FAULT_CODES = [c for c in CODES if c % 10 == 3]
 
 # The fault modes by turn (each a fifth of a second for resetmid, so few of those), and what
 # arrives of the page: all of it, part of it, or nothing (the request fails).
@@ -114,7 +112,7 @@ class FaultSweep(harness.SweepTestCase):
 
     def test_every_code_requested(self):
         codes = {r["code"] for r in self.requests if "/moved/" not in r["path"]}
-        self.assertEqual(codes, set(range(FIRST, LAST + 1)))
+        self.assertEqual(codes, set(CODES))
 
 
 if __name__ == "__main__":

@@ -8,8 +8,7 @@ import subprocess
 import tempfile
 import unittest
 
-import cases
-import harness
+from kessan_testing import CODES, cases, harness
 
 NAME = "検査商事"
 RESULT_CODES = [1301, 1302, 4321, 9999]
@@ -51,7 +50,7 @@ class LocalFaults(unittest.TestCase):
     def test_copies_that_cannot_be_created_give_nothing_and_exit_zero(self):
         # Every NNNN.html already exists as a folder, which stops the copy even for root.
         with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
-            for code in range(harness.FIRST_CODE, harness.LAST_CODE + 1):
+            for code in CODES:
                 os.mkdir(os.path.join(folder, f"{code}.html"))
             before = len(self.service.requests())
             done = run_in(folder, self.service)
@@ -72,7 +71,7 @@ class LocalFaults(unittest.TestCase):
             self.assertEqual(done.stderr.decode("shift_jis").splitlines(),
                              [f"{c},{NAME},1" for c in RESULT_CODES])
             copies = sorted(os.listdir(folder))
-            self.assertEqual(len(copies), harness.LAST_CODE - harness.FIRST_CODE + 1)
+            self.assertEqual(len(copies), len(CODES))
             for code in RESULT_CODES:
                 page = PAGES[code]
                 whole = harness.without_line_ends(page[:page.index(b"</TABLE>") + 8])

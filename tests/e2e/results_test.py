@@ -7,8 +7,7 @@ import re
 import sys
 import unittest
 
-import cases
-import harness
+from kessan_testing import CODES, cases, harness
 
 
 def expected_copy(page, stop_line):
@@ -55,7 +54,7 @@ class ResultsSweep(harness.SweepTestCase):
         not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1311.html"))
         for code in (1300, 1311, 1322, 5000, 9999):
             self.assertEqual(self.sweep.copy(code), not_found, code)
-        self.assertEqual(len(self.sweep.copies()), harness.LAST_CODE - harness.FIRST_CODE + 1)
+        self.assertEqual(len(self.sweep.copies()), len(CODES))
 
     def one_request_per_code(self):
         """Checks that every code was asked for once, in order; returns the number of
@@ -66,7 +65,7 @@ class ResultsSweep(harness.SweepTestCase):
         self.assertIn(retried, (0, 1))
         if retried:
             codes.remove(1314)
-        self.assertEqual(codes, list(range(harness.FIRST_CODE, harness.LAST_CODE + 1)))
+        self.assertEqual(codes, list(CODES))
         return len({r["conn"] for r in self.requests}), retried
 
     def test_one_request_per_code_and_few_connections(self):

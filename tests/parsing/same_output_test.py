@@ -20,9 +20,7 @@ import tempfile
 import time
 import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "sample"))
-import generate  # noqa: E402
+from kessan_testing import sample
 
 CELLS = 200_000
 GENERATED_PAGES = 6_000
@@ -101,7 +99,7 @@ def inputs(seed):
     rng = random.Random(seed)
     records = [b"c" + struct.pack("<I", len(t)) + t
                for t in (cell_text(rng, rng.choice(["shift_jis", "euc_jp"])) for _ in range(CELLS))]
-    pages = [generate.page_bytes(c, seed) for c in generate.generate(seed, GENERATED_PAGES)]
+    pages = [sample.page_bytes(c, seed) for c in sample.generate(seed, GENERATED_PAGES)]
     pages += [mutate(rng, rng.choice(pages)) for _ in range(MUTATED_PAGES)]
     records += [b"p" + struct.pack("<I", len(p)) + p for p in pages]
     return records

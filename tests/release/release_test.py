@@ -3,7 +3,7 @@ Debian package's files, fields, manual pages and programs (a whole sample sweep 
 stand-in), and the Windows zip's files, version resources, kessan-tidy.exe --version and the
 start of kessan.exe under Wine.
 
-    scripts/release && WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
+    scripts/release && PYTHONPATH=tests WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
     python3 -m unittest discover -s tests/release -p release_test.py -v
 """
 
@@ -14,16 +14,13 @@ import re
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 import zipfile
 
-HERE = pathlib.Path(__file__).resolve().parent
-ROOT = HERE.parent.parent
-sys.path.insert(0, str(HERE.parent / "tidy"))
+from kessan_testing import CODES, sample_sweep
 
-from tidy_test import generate_test  # noqa: E402
+ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
 CMAKE = (ROOT / "CMakeLists.txt").read_text()
 VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
@@ -41,11 +38,9 @@ def setUpModule():
     global EXTRACTED
     EXTRACTED = tempfile.TemporaryDirectory(prefix="kessan-release-")
     subprocess.run(["dpkg-deb", "-x", str(DEB), EXTRACTED.name], check=True, timeout=TIMEOUT_S)
-    generate_test.setUpModule()
 
 
 def tearDownModule():
-    generate_test.tearDownModule()
     EXTRACTED.cleanup()
 
 
@@ -106,7 +101,7 @@ class DebianPackage(unittest.TestCase):
         self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
 
 
-class PackagedSweep(generate_test.Sweep):
+class PackagedSweep(sample_sweep.Sweep):
     """The whole sample sweep by the packaged kessan, through the stand-in, which serves the
     default base URL's path."""
 
@@ -174,7 +169,7 @@ class WindowsZip(unittest.TestCase):
             exe = pathlib.Path(folder) / "kessan.exe"
             exe.write_bytes(self.files["kessan.exe"])
             sweep = pathlib.Path(folder) / "sweep"
-            for code in range(1300, 10000):
+            for code in CODES:
                 (sweep / f"{code}.html").mkdir(parents=True)
             done = subprocess.run(["wine", str(exe)], cwd=sweep, capture_output=True,
                                   timeout=TIMEOUT_S)

@@ -12,17 +12,20 @@ import subprocess
 import tempfile
 import unittest
 
-import tidy_test
+from kessan_testing import sample
+from kessan_testing.sample_sweep import expected_block, sweep_output
 
 # A Japanese locale: Wine's ANSI code page is then 932.
 JAPANESE = dict(os.environ, LC_ALL="ja_JP.UTF-8")
 LEADS = [b for b in range(0x81, 0xFD) if b <= 0x9F or b >= 0xE0]
 TRAILS = [b for b in range(0x40, 0xFD) if b != 0x7F]
+COMPANIES = sample.with_figures(sample.generate())
+SWEEP = sweep_output(COMPANIES)
 
 
 def filler_rows(periods=1):
     """The 23 rows of an all-zero period, as the sweep prints them."""
-    block = tidy_test.generate_test.expected_block(
+    block = expected_block(
         {"code": 1300, "name": "", "periods": [
             {"end": [2024, 3], "announced": None, "months": 12,
              "figures": {str(i): None for i in range(4, 24)}}] * periods})
@@ -71,7 +74,7 @@ class SameOutput(unittest.TestCase):
                 "the native kessan-tidy %r is absent: build the default preset first" % native)
         cls.native = [native]
         cls.windows = shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-        cls.inputs = {"all units": all_units(), "sample sweep": tidy_test.SWEEP}
+        cls.inputs = {"all units": all_units(), "sample sweep": SWEEP}
 
     def assertSameBytes(self, args, input_name):
         want = run(self.native, args, self.inputs[input_name])
@@ -98,7 +101,7 @@ class SameOutput(unittest.TestCase):
                 self.assertSameBytes(args, "sample sweep")
 
     def test_refusals_and_output_file(self):
-        lines = tidy_test.SWEEP.split(b"\n")
+        lines = SWEEP.split(b"\n")
         bad = b"\n".join(lines[:53] + [lines[53] + b",1"] + lines[54:100]) + b"\n"
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             results = []
@@ -118,7 +121,7 @@ class SameOutput(unittest.TestCase):
 
     def test_output_name_of_250_bytes(self):
         name = "n" * 250
-        sweep = tidy_test.sweep_output(tidy_test.COMPANIES[:2])
+        sweep = sweep_output(COMPANIES[:2])
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             done = run(self.windows, ["-o", name, "-"], sweep, cwd=folder)
             self.assertEqual(done.returncode, 0, done.stderr)
@@ -130,7 +133,7 @@ class SameOutput(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             os.mkdir(pathlib.Path(folder) / "table.csv")
             done = run(self.windows, ["-o", "table.csv", "-"],
-                       tidy_test.sweep_output(tidy_test.COMPANIES[:2]), cwd=folder, env=JAPANESE)
+                       sweep_output(COMPANIES[:2]), cwd=folder, env=JAPANESE)
             self.assertEqual(done.returncode, 1)
             message = messages(done.stderr.decode("cp932"))
             self.assertRegex(message, r"^kessan-tidy: cannot rename table\.csv\.tmp-\d+-0 to "

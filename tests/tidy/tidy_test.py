@@ -1,10 +1,10 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tidy_test -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tests/tidy/tidy_test.py -v
 
-The sweep's output is made from the record by tests/sample/generate_test.py's expected_block,
-which the sample.generator test holds byte for byte to a real sweep of build/kessan.
+The sweep's output is made from the record by kessan_testing.sample_sweep, which the
+sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
 import csv
@@ -16,17 +16,13 @@ import shlex
 import signal
 import stat
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "sample"))
-sys.path.insert(0, str(HERE.parent / "e2e"))
+from kessan_testing import sample
+from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
 
-import generate  # noqa: E402
-import generate_test  # noqa: E402
 
 COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
            "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
@@ -39,20 +35,15 @@ TIMEOUT_S = 60
 def tidy_command():
     if "KESSAN_TIDY_COMMAND" in os.environ:
         return shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-    return [str(HERE.parent.parent / "build" / "kessan-tidy")]
+    return [str(ROOT / "build" / "kessan-tidy")]
 
 
-def tidy(*args, stdin=b"", cwd=None):
+def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
     return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
-                          cwd=cwd, timeout=TIMEOUT_S)
+                          cwd=cwd, preexec_fn=preexec_fn, timeout=TIMEOUT_S)
 
 
-def sweep_output(companies, line_end="\n"):
-    text = "".join(generate_test.expected_block(c) for c in companies)
-    return text.replace("\n", line_end).encode("shift_jis")
-
-
-COMPANIES = generate.with_figures(generate.generate())
+COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
 
 
@@ -62,7 +53,7 @@ def exact_figure(figure):
         return None
     mantissa, decimals, unit = figure
     if decimals == 0:
-        return str(mantissa * generate_test.MULTIPLIER[unit])
+        return str(mantissa * MULTIPLIER[unit])
     if decimals == 2:
         return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
                               abs(mantissa) % 100)
@@ -166,14 +157,30 @@ class OutputFileAndExitCodes(unittest.TestCase):
                          + good_rows[1:])
 
     def test_exit_codes(self):
+        readonly = self.path / "readonly.csv"
+        readonly.write_bytes(b"kept\n")
+        readonly.chmod(0o444)
+        # The check that refuses it is the user's: root may write it.
+        as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
+        self.path.chmod(0o777)
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
+            ("-h", ["-h"], 0, b"and with -o nothing is"),
+            ("-V", ["-V"], 0, b"kessan-tidy "),
+            ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
             ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
-            ("unreadable input", [str(self.path / "none.csv")], 1, b"none.csv: cannot open"),
+            ("JSON Lines with a byte-order mark", ["--format", "jsonl", "--encoding", "utf-8-bom"],
+             64, b"JSON forbids one"),
+            ("unreadable input", [str(self.good), str(self.path / "none.csv")], 1,
+             b"none.csv: cannot open"),
             ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
              b"cannot create a file beside"),
+            ("-o a folder", ["-o", str(self.path), str(self.good)], 1,
+             b"cannot replace %s: Is a directory" % bytes(self.path)),
+            ("-o a file the user may not write", ["-o", str(readonly), str(self.good)], 1,
+             b"readonly.csv: Permission denied"),
             ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
             ("input read as a folder", [str(self.path)], 1, b": cannot read after line 0: "),
             ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
@@ -183,35 +190,51 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args)
+                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
-                    self.assertIn(b"Usage: kessan-tidy", done.stderr)
+                    self.assertEqual(done.stderr.split(b"\n")[1:],
+                                     [b"Try 'kessan-tidy --help'.", b""])
+                    self.assertEqual(done.stdout, b"")
+                if code == 1 and label not in ("cut off", "input read as a folder"):
                     self.assertEqual(done.stdout, b"")
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        self.assertEqual(readonly.read_bytes(), b"kept\n")
+        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv",
+                                        "table.csv"])
 
     def test_a_signal_leaves_no_temporary_file(self):
+        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
+        stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
-        process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
-                                   stdin=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        try:
-            process.stdin.write(self.good.read_bytes())
-            process.stdin.flush()
-            for _ in range(100):  # up to 5 s for the file beside the table to appear
-                if len(self.files()) == 5:
-                    break
-                time.sleep(0.05)
-            self.assertEqual(len(self.files()), 5, self.files())
-            process.terminate()
-            self.assertEqual(process.wait(timeout=TIMEOUT_S), -signal.SIGTERM)
-        finally:
-            process.kill()
-            process.wait()
-            process.stdin.close()
-        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
-        self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
+        for number, set_up in ((signal.SIGTERM, None), (signal.SIGUSR1, None),
+                               (signal.SIGALRM, None), (signal.SIGXCPU, None),
+                               (signal.SIGHUP, ignore_hup)):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+                process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
+                                           stdin=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                           preexec_fn=set_up)
+                try:
+                    process.stdin.write(self.good.read_bytes())
+                    process.stdin.flush()
+                    for _ in range(100):  # up to 5 s for the file beside the table to appear
+                        if len(self.files()) == 5:
+                            break
+                        time.sleep(0.05)
+                    self.assertEqual(len(self.files()), 5, self.files())
+                    process.send_signal(number)
+                    time.sleep(0.1)
+                    process.stdin.close()
+                    code = process.wait(timeout=TIMEOUT_S)
+                finally:
+                    process.kill()
+                    process.wait()
+                self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
+                table = tidy(str(self.good)).stdout if set_up else b"the table of an earlier run\n"
+                self.assertEqual((code, self.table.read_bytes()), (0 if set_up else -number, table))
 
     def test_what_o_writes_to(self):
         """-o replaces a regular file whole (the one a symbolic link names, with its permission

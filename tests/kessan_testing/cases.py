@@ -4,7 +4,7 @@ Every expected line below is written by hand from the page layout: item k of a p
 k-th value line of its column, counted across the rows; amounts carry their own units.
 """
 
-import results_page as rp
+from kessan_testing import results_page as rp
 
 M = "−"  # the page's dash for a missing value
 

@@ -15,7 +15,6 @@ import unittest
 
 TESTS = pathlib.Path(__file__).resolve().parent.parent
 SERVICE = TESTS / "standin" / "service.py"
-FIRST_CODE, LAST_CODE = 1300, 9999
 SWEEP_SECONDS = 600
 
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The sample data set: results pages of fictional companies, in the service's layout and EUC-JP.
 
-    python3 tests/sample/generate.py DIR [--seed N] [--count N]
+    PYTHONPATH=tests python3 -m kessan_testing.sample DIR [--seed N] [--count N]
 
 writes DIR/NNNN.html for about 3,900 codes spread over 1300..9999 (no file, and so a 404, for the
 others) and DIR/sample.json, the record of every company's figures. The same seed always gives
@@ -18,12 +18,11 @@ import re
 import sys
 import time
 
-sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "e2e"))
-import results_page as rp  # noqa: E402  (the results table's markup)
+from kessan_testing import CODES, FIRST_CODE, LAST_CODE
+from kessan_testing import results_page as rp
 
 SEED = 20240517
 COMPANY_COUNT = 3900
-FIRST_CODE, LAST_CODE = 1300, 9999
 RECORD_NAME = "sample.json"
 PAGE_NAME = re.compile(r"[0-9]{4}\.html")
 
@@ -210,7 +209,7 @@ def codes_with_pages(rng, count):
     blocks = range(FIRST_CODE // 100, LAST_CODE // 100 + 1)
     weights = {block: rng.uniform(0.2, 1.0) for block in blocks}
     keyed = [(rng.random() ** (1 / weights[code // 100]), code)
-             for code in range(FIRST_CODE, LAST_CODE + 1)]
+             for code in CODES]
     return sorted(code for _, code in sorted(keyed, reverse=True)[:count])
 
 
@@ -424,10 +423,10 @@ def main(argv):
     parser.add_argument("dir", metavar="DIR")
     parser.add_argument("--seed", type=int, default=SEED)
     parser.add_argument("--count", type=int, default=COMPANY_COUNT,
-                        help="companies with a page (at most %d)" % (LAST_CODE - FIRST_CODE + 1))
+                        help="companies with a page (at most %d)" % len(CODES))
     args = parser.parse_args(argv)
-    if not 1 <= args.count <= LAST_CODE - FIRST_CODE + 1:
-        parser.error("--count must be 1..%d" % (LAST_CODE - FIRST_CODE + 1))
+    if not 1 <= args.count <= len(CODES):
+        parser.error("--count must be 1..%d" % len(CODES))
     started = time.monotonic()
     companies, size = write(args.dir, args.seed, args.count)
     print("sample: %d pages (%d with figures), %.1f MB, %.1f KB a page on average, in %.1f s, in %s"
