@@ -101,8 +101,8 @@ std::array<long long, 3> date_parts(std::string_view printed) {
   return parts;
 }
 
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date of years 1..9999;
-// false, with nothing appended, when it is not.
+}  // namespace
+
 bool append_date(std::string& out, std::string_view printed, bool with_day) {
   const auto [year, month, day] = date_parts(printed);
   if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
@@ -118,9 +118,14 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
   return true;
 }
 
-}  // namespace
-
 const char* column_name(int column) { return ColumnNames[column]; }
+
+std::string column_heading(int column, Header header, Encoding encoding) {
+  if (header == Header::En) return ColumnNames[column];
+  std::string name;
+  append_text(name, column < 3 ? JapaneseNames[column] : report_label(column - 2), encoding);
+  return name;
+}
 
 void append_start(std::string& out, Format format, Encoding encoding, Header header) {
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
@@ -128,13 +133,7 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
   const char delimiter = format == Format::Csv ? ',' : '\t';
   for (int column = 0; column < ColumnCount; ++column) {
     if (column > 0) out += delimiter;
-    if (header == Header::En) {
-      out += ColumnNames[column];
-    } else {
-      std::string name;
-      append_text(name, column < 3 ? JapaneseNames[column] : report_label(column - 2), encoding);
-      append_delimited(out, name, delimiter);
-    }
+    append_delimited(out, column_heading(column, header, encoding), delimiter);
   }
   out += '\n';
 }

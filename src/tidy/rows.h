@@ -8,7 +8,7 @@
 
 namespace tidy {
 
-enum class Format { Csv, Tsv, Jsonl };
+enum class Format { Csv, Tsv, Jsonl, Xlsx };
 enum class Encoding { Utf8, Utf8Bom, Cp932 };
 enum class Header { En, Ja, None };
 
@@ -16,6 +16,13 @@ constexpr int ColumnCount = 3 + ItemCount;
 
 // Column 0..ColumnCount-1's name: code, name, period, then one per item of the report.
 const char* column_name(int column);
+
+// Column's heading in the encoding's text: its name (en) or the report's Japanese label (ja).
+std::string column_heading(int column, Header header, Encoding encoding = Encoding::Utf8);
+
+// Appends a printed year/month (2024/3) as 2024-03 or year/month/day (2025/2/10) as 2025-02-10
+// when it is a calendar date of years 1..9999; false, with nothing appended, when it is not.
+bool append_date(std::string& out, std::string_view printed, bool with_day);
 
 // Appends what comes before the rows: the byte-order mark of utf-8-bom, and for CSV and TSV the
 // header line.
