@@ -7,6 +7,7 @@
 
 #include "platform/scratch.h"
 #include "tidy/block.h"
+#include "tidy/history.h"
 #include "tidy/rows.h"
 #include "tidy/workbook.h"
 
@@ -91,7 +92,11 @@ int convert(const Options& options, const Io& io) {
   }
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
-  if (!sheet) append_start(out, options.format, options.encoding, options.header);
+  // A history is written only once every input has been read.
+  History history;
+  if (!options.history && !sheet) {
+    append_start(out, options.format, options.encoding, options.header);
+  }
   bool skipped = false;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
@@ -116,6 +121,8 @@ int convert(const Options& options, const Io& io) {
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
       if (result == BlockReader::Result::Block && sheet) {
         if (!sheet->add(reader.block())) return Failed;
+      } else if (result == BlockReader::Result::Block && options.history) {
+        history.add(reader.block());
       } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
@@ -133,8 +140,22 @@ int convert(const Options& options, const Io& io) {
       }
       if (next == LineSplitter::Next::End) break;
     }
+    std::string why;
+    if (options.history && !history.end_sweep(inputs[i] == "-" ? inputs[i] : name, why)) {
+      io.report(Program + name + ": " + why);
+      if (!options.keep_going) return Failed;
+      skipped = true;
+    }
   }
-  if (sheet ? !sheet->finish() : !io.write(out)) return Failed;
+  if (options.history) {
+    append_start(out, options.format, options.encoding, options.header, true);
+    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
+      return Failed;
+    }
+    io.report(Program + history.summary());
+  } else if (sheet ? !sheet->finish() : !io.write(out)) {
+    return Failed;
+  }
   return skipped ? Skipped : Converted;
 }
 

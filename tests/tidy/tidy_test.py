@@ -1,17 +1,21 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tests/tidy/tidy_test.py -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy \\
+    python3 -m unittest tests/tidy/tidy_test.py -v
 
 The sweep's output is made from the record by kessan_testing.sample_sweep, which the
 sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
+import copy
 import csv
 import datetime
 import io
+import json
 import os
 import pathlib
+import random
 import re
 import resource
 import shlex
@@ -25,14 +29,38 @@ import time
 import unittest
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
+from kessan_testing.sample_sweep import MULTIPLIER, ROOT, expected_field, sweep_output
 
 
-COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
-           "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
-           "dividend_per_share", "dividend_class", "equity_per_share", "shares_issued",
-           "total_assets", "shareholders_equity", "capital_stock", "interest_bearing_debt",
-           "retained_earnings", "equity_ratio", "unrealized_gains", "roa", "roe", "ordinary_roa"]
+COLUMNS = [
+    "code",
+    "name",
+    "period",
+    "period_end",
+    "announced_on",
+    "months",
+    "net_sales",
+    "operating_income",
+    "ordinary_income",
+    "net_income",
+    "eps",
+    "diluted_eps",
+    "dividend_per_share",
+    "dividend_class",
+    "equity_per_share",
+    "shares_issued",
+    "total_assets",
+    "shareholders_equity",
+    "capital_stock",
+    "interest_bearing_debt",
+    "retained_earnings",
+    "equity_ratio",
+    "unrealized_gains",
+    "roa",
+    "roe",
+    "ordinary_roa",
+]
+HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
 TIMEOUT_S = 60
 
 
@@ -43,12 +71,82 @@ def tidy_command():
 
 
 def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
-    return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
-                          cwd=cwd, preexec_fn=preexec_fn, timeout=TIMEOUT_S)
+    return subprocess.run(
+        tidy_command() + list(args),
+        input=stdin,
+        capture_output=True,
+        cwd=cwd,
+        preexec_fn=preexec_fn,
+        timeout=TIMEOUT_S,
+    )
 
 
 COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
+
+
+def successive_sweeps(companies, years):
+    """years sweeps, oldest first, of the companies' series run years - 1 years further back, each
+    showing as many periods as the record: company 1 appears in the second sweep, company 2 is
+    gone from the last, company 3 is renamed in the third, company 4 restates two figures of its
+    year before in the last, company 5's newest period in the second has no calendar date."""
+    sweeps = [[] for _ in range(years)]
+    for index, company in enumerate(companies):
+        shown, rng = len(company["periods"]), random.Random(company["code"])
+        n = shown + years - 1
+        series = [
+            {
+                "end": end,
+                "announced": announced,
+                "months": months,
+                "dividend_class": None,
+                "figures": {str(k): v for k, v in figures.items()},
+            }
+            for (end, announced, months), figures in zip(
+                sample.period_dates(rng, n, None),
+                sample.company_periods(rng, n, sample.MILLION_YEN),
+            )
+        ]
+        for year in range(years):
+            if (index % 7, year) not in ((1, 0), (2, years - 1)):
+                periods = copy.deepcopy(series[years - 1 - year :][:shown])
+                name = ("ニュー" if index == 3 and year >= 2 else "") + company["name"]
+                sweeps[year].append(dict(company, name=name, periods=periods))
+        if index == 4 and shown > 1:
+            for item in ("4", "7"):
+                sweeps[-1][-1]["periods"][1]["figures"][item][0] += 1
+        if index == 5:
+            sweeps[1][-1]["periods"][0]["end"][1] = 13
+    return sweeps
+
+
+def expected_history(sweeps, names):
+    """The history's rows from the record, without announced_on, and its summary's counts."""
+    periods, undated, company_names = {}, [], {}
+    for year, companies in enumerate(sweeps):
+        for company in companies:
+            company_names[company["code"]] = company["name"]
+            for p in company["periods"]:
+                row = [expected_field(p, item) for item in range(1, 24)]
+                if p["end"][1] > 12:
+                    undated.append(((company["code"], 1, -year), [names[year], "", ""] + row[2:]))
+                    continue
+                first = periods.setdefault(
+                    (company["code"], -p["end"][0] * 100 - p["end"][1]), (year, row)
+                )
+                changed = sum(a != b for a, b in zip(first[1][3:], row[3:]))
+                periods[(company["code"], -p["end"][0] * 100 - p["end"][1])] = first[:2] + (
+                    [
+                        names[year],
+                        str(changed) if year > first[0] else "",
+                        "%04d-%02d" % tuple(p["end"]),
+                    ]
+                    + row[2:],
+                )
+    rows = sorted([(key, value[-1]) for key, value in periods.items()] + undated)
+    table = [[str(key[0]), company_names[key[0]]] + row for key, row in rows]
+    revised = sum(1 for p in periods.values() if p[-1][1] not in ("", "0"))
+    return table, (len(sweeps), len(company_names), len(periods), revised, len(undated))
 
 
 def exact_figure(figure):
@@ -59,13 +157,15 @@ def exact_figure(figure):
     if decimals == 0:
         return str(mantissa * MULTIPLIER[unit])
     if decimals == 2:
-        return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
-                              abs(mantissa) % 100)
+        return "%s%d.%02d" % (
+            "-" if mantissa < 0 else "",
+            abs(mantissa) // 100,
+            abs(mantissa) % 100,
+        )
     return None  # one decimal: printed rounded to a whole number
 
 
 class WholeSampleSweep(unittest.TestCase):
-
     @classmethod
     def setUpClass(cls):
         if not os.path.exists(tidy_command()[0]):
@@ -85,8 +185,10 @@ class WholeSampleSweep(unittest.TestCase):
         self.assertEqual(self.rows[0], COLUMNS)
         self.assertEqual(len(self.rows) - 1, sum(len(c["periods"]) for c in COMPANIES))
         self.assertGreater(len(COMPANIES), 3600)
-        self.assertEqual([(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
-                         [(c["code"], c["name"]) for c in COMPANIES])
+        self.assertEqual(
+            [(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
+            [(c["code"], c["name"]) for c in COMPANIES],
+        )
         self.assertNotIn(b"\r", self.done.stdout)
 
     def test_figures_against_the_record(self):
@@ -101,12 +203,20 @@ class WholeSampleSweep(unittest.TestCase):
                 self.assertEqual(row["announced_on"], "%04d-%02d-%02d" % tuple(announced))
                 self.assertEqual(row["months"], str(period["months"]))
                 self.assertEqual(row["dividend_class"], "0")
-                for item, column in ((4, "net_sales"), (7, "net_income"), (8, "eps"),
-                                     (13, "shares_issued"), (18, "retained_earnings"),
-                                     (22, "roe")):
+                for item, column in (
+                    (4, "net_sales"),
+                    (7, "net_income"),
+                    (8, "eps"),
+                    (13, "shares_issued"),
+                    (18, "retained_earnings"),
+                    (22, "roe"),
+                ):
                     exact = exact_figure(period["figures"][str(item)])
-                    self.assertIn(row[column], (exact,) if exact else ("0", "0.00"),
-                                  (company["code"], k, column))
+                    self.assertIn(
+                        row[column],
+                        (exact,) if exact else ("0", "0.00"),
+                        (company["code"], k, column),
+                    )
                     checked += 1
         self.assertGreater(checked, 500)
 
@@ -126,25 +236,32 @@ def one_period_each(count):
 
 
 class Workbook(unittest.TestCase):
-
     def test_every_cell_as_the_csv_shows_it(self):
         """Read back by an independent reader: the CSV's table, numbers as the doubles its text
         denotes, dates as dates, with a number format per column, a bold frozen header row with
         a filter over the table, and widths that fit."""
         # Half-width katakana, 〓, a byte the conversion replaces, a control character.
         odd = one_period_each(2).replace(
-            COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x")
+            COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
+        )
         version = tidy("--version").stdout.split()[1].decode()
         plain = ("code", "period", "months", "dividend_class")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             for header, sweep in (("en", SWEEP + odd), ("ja", odd), ("none", odd)):
                 with self.subTest(header=header):
                     path = pathlib.Path(folder) / ("%s.xlsx" % header)
-                    done = tidy("--format", "xlsx", "--header", header, "-o", str(path), "-",
-                                stdin=sweep)
+                    done = tidy(
+                        "--format", "xlsx", "--header", header, "-o", str(path), "-", stdin=sweep
+                    )
                     self.assertEqual((done.returncode, done.stderr), (0, b""))
-                    texts = list(csv.reader(io.StringIO(tidy("--header", header, "-", stdin=sweep)
-                                                        .stdout.decode(), newline="")))
+                    texts = list(
+                        csv.reader(
+                            io.StringIO(
+                                tidy("--header", header, "-", stdin=sweep).stdout.decode(),
+                                newline="",
+                            )
+                        )
+                    )
                     book = openpyxl().load_workbook(path)
                     sheet = book.active
                     cells = [list(row) for row in sheet.iter_rows()]
@@ -158,62 +275,119 @@ class Workbook(unittest.TestCase):
                                 continue
                             if text == "" or column == "name":
                                 # A control character as stored for Excel to read: _x0007_.
-                                escaped = re.sub(r"[\x00-\x1f]",
-                                                 lambda c: "_x%04X_" % ord(c[0]), text)
+                                escaped = re.sub(
+                                    r"[\x00-\x1f]", lambda c: "_x%04X_" % ord(c[0]), text
+                                )
                                 self.assertEqual(cell.value, escaped or None, column)
                                 continue
                             if column in ("period_end", "announced_on"):
                                 form = "yyyy-mm" if column == "period_end" else "yyyy-mm-dd"
-                                want = datetime.datetime.strptime(text, form.replace(
-                                    "yyyy", "%Y").replace("mm", "%m").replace("dd", "%d"))
+                                want = datetime.datetime.strptime(
+                                    text,
+                                    form.replace("yyyy", "%Y")
+                                    .replace("mm", "%m")
+                                    .replace("dd", "%d"),
+                                )
                             else:
                                 self.assertIsInstance(cell.value, (int, float), column)
                                 want = float(text)
-                                form = ("#,##0.00" if "." in text else
-                                        "General" if column in plain else "#,##0")
-                            self.assertEqual((cell.value, cell.number_format), (want, form),
-                                             (cell.coordinate, text))
+                                form = (
+                                    "#,##0.00"
+                                    if "." in text
+                                    else "General"
+                                    if column in plain
+                                    else "#,##0"
+                                )
+                            self.assertEqual(
+                                (cell.value, cell.number_format),
+                                (want, form),
+                                (cell.coordinate, text),
+                            )
                     self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
-                    self.assertEqual(sheet.auto_filter.ref, "A1:Z%d" % len(texts) if heads
-                                     else None)
+                    self.assertEqual(
+                        sheet.auto_filter.ref, "A1:Z%d" % len(texts) if heads else None
+                    )
                     for letter, column in zip(string.ascii_uppercase, zip(*texts)):
-                        self.assertGreater(sheet.column_dimensions[letter].width,
-                                           max(map(len, column)), letter)
+                        self.assertGreater(
+                            sheet.column_dimensions[letter].width, max(map(len, column)), letter
+                        )
                     self.assertTrue(book.properties.title)
                     self.assertEqual(book.properties.description, "kessan-tidy " + version)
 
     def test_what_it_refuses(self):
         """A table of more rows than the worksheet holds (40 in the test build, the header
         included) before anything is written, and a terminal."""
-        small = [os.environ.get("KESSAN_TIDY_SMALL_SHEET_COMMAND",
-                                str(ROOT / "build" / "src" / "tidy" / "kessan-tidy-small-sheet"))]
+        small = [
+            os.environ.get(
+                "KESSAN_TIDY_SMALL_SHEET_COMMAND",
+                str(ROOT / "build" / "src" / "tidy" / "kessan-tidy-small-sheet"),
+            )
+        ]
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             table = pathlib.Path(folder) / "t.xlsx"
-            for rows, header, code in ((39, "en", 0), (40, "en", 1), (40, "none", 0),
-                                       (41, "none", 1)):
+            for rows, header, code in (
+                (39, "en", 0),
+                (40, "en", 1),
+                (40, "none", 0),
+                (41, "none", 1),
+            ):
                 with self.subTest(rows=rows, header=header):
                     for output in (["-o", str(table)], []):
                         table.write_bytes(b"earlier")
-                        done = subprocess.run(small + ["--format", "xlsx", "--header", header]
-                                              + output, input=one_period_each(rows),
-                                              capture_output=True, timeout=TIMEOUT_S)
+                        done = subprocess.run(
+                            small + ["--format", "xlsx", "--header", header] + output,
+                            input=one_period_each(rows),
+                            capture_output=True,
+                            timeout=TIMEOUT_S,
+                        )
                         self.assertEqual(done.returncode, code, done.stderr)
                         self.assertEqual(table.read_bytes() == b"earlier", code == 1 or not output)
-                        self.assertEqual(done.stdout[:2],
-                                         b"PK" if code == 0 and not output else b"")
+                        self.assertEqual(
+                            done.stdout[:2], b"PK" if code == 0 and not output else b""
+                        )
                     if code:
                         self.assertIn(b"more rows than a worksheet holds (40", done.stderr)
             primary, secondary = os.openpty()
-            done = subprocess.run(tidy_command() + ["--format", "xlsx"], stdout=secondary,
-                                  stderr=subprocess.PIPE, input=SWEEP[:3000], timeout=TIMEOUT_S)
+            done = subprocess.run(
+                tidy_command() + ["--format", "xlsx"],
+                stdout=secondary,
+                stderr=subprocess.PIPE,
+                input=SWEEP[:3000],
+                timeout=TIMEOUT_S,
+            )
             os.close(secondary)
             os.close(primary)
             self.assertEqual(done.returncode, 64)
             self.assertIn(b"a workbook is not written to a terminal", done.stderr)
 
 
-class OutputFileAndExitCodes(unittest.TestCase):
+class History(unittest.TestCase):
+    def test_sweeps_of_successive_years_as_one_history(self):
+        sweeps = successive_sweeps(COMPANIES[:300], 4)
+        names = ["%d/results.csv" % (2022 + year) for year in range(len(sweeps))]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in zip(names, sweeps):
+                (pathlib.Path(folder) / name).parent.mkdir()
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            done = tidy("--history", *names, cwd=folder)
+            jsonl = tidy("--history", "--format", "jsonl", *names, cwd=folder).stdout
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual(counts[3:], (1, 1))
+        self.assertEqual(rows[0], HISTORY_COLUMNS)
+        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual(
+            done.stderr.decode("utf-8"),
+            "kessan-tidy: %d sweeps read: %d companies, "
+            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+        )
+        self.assertEqual(
+            [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
+            [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
+        )
 
+
+class OutputFileAndExitCodes(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
         self.path = pathlib.Path(self.folder.name)
@@ -253,15 +427,22 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(done.returncode, 2)
         self.assertEqual(done.stderr.decode("utf-8").count("\n"), 1, done.stderr)
         n = len(COMPANIES[2]["periods"])
-        self.assertIn("bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d"
-                      % (n + 1, n), done.stderr.decode("utf-8"))
+        self.assertIn(
+            "bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d" % (n + 1, n),
+            done.stderr.decode("utf-8"),
+        )
         rows = self.table.read_bytes().decode("utf-8").splitlines()
         good_rows = tidy(str(self.good)).stdout.decode("utf-8").splitlines()
         third = str(COMPANIES[2]["code"]) + ","
-        self.assertEqual(rows, good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)]
-                         + good_rows[1:])
+        self.assertEqual(
+            rows,
+            good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)] + good_rows[1:],
+        )
 
     def test_exit_codes(self):
+        older, newer = self.path / "2024.csv", self.path / "2025.csv"
+        for path, companies in zip((older, newer), successive_sweeps(COMPANIES[:5], 2)):
+            path.write_bytes(sweep_output(companies))
         readonly = self.path / "readonly.csv"
         readonly.write_bytes(b"kept\n")
         readonly.chmod(0o444)
@@ -274,24 +455,54 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ("-V", ["-V"], 0, b"kessan-tidy "),
             ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
-            ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
+            ("wrong value", ["--format", "xml"], 64, b'--format does not take "xml"'),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
-            ("JSON Lines with a byte-order mark", ["--format", "jsonl", "--encoding", "utf-8-bom"],
-             64, b"JSON forbids one"),
-            ("unreadable input", [str(self.good), str(self.path / "none.csv")], 1,
-             b"none.csv: cannot open"),
-            ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
-             b"cannot create a file beside"),
-            ("-o a folder", ["-o", str(self.path), str(self.good)], 1,
-             b"cannot replace %s: Is a directory" % bytes(self.path)),
-            ("-o a file the user may not write", ["-o", str(readonly), str(self.good)], 1,
-             b"readonly.csv: Permission denied"),
+            (
+                "JSON Lines with a byte-order mark",
+                ["--format", "jsonl", "--encoding", "utf-8-bom"],
+                64,
+                b"JSON forbids one",
+            ),
+            (
+                "unreadable input",
+                [str(self.good), str(self.path / "none.csv")],
+                1,
+                b"none.csv: cannot open",
+            ),
+            (
+                "folder of -o missing",
+                ["-o", str(self.path / "no" / "t.csv"), str(self.good)],
+                1,
+                b"cannot create a file beside",
+            ),
+            (
+                "-o a folder",
+                ["-o", str(self.path), str(self.good)],
+                1,
+                b"cannot replace %s: Is a directory" % bytes(self.path),
+            ),
+            (
+                "-o a file the user may not write",
+                ["-o", str(readonly), str(self.good)],
+                1,
+                b"readonly.csv: Permission denied",
+            ),
             ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
             ("input read as a folder", [str(self.path)], 1, b": cannot read after line 0: "),
-            ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
-             b"is also an input"),
+            (
+                "-o names an input",
+                ["-o", str(self.table), str(self.good), str(self.table)],
+                64,
+                b"is also an input",
+            ),
             ("empty input", [], 0, b""),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
+            (
+                "history newest first",
+                ["--history", str(newer), str(older)],
+                1,
+                b"2024.csv: its latest announcement, 2024-05-22, is earlier than ",
+            ),
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
@@ -299,15 +510,18 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
-                    self.assertEqual(done.stderr.split(b"\n")[1:],
-                                     [b"Try 'kessan-tidy --help'.", b""])
+                    self.assertEqual(
+                        done.stderr.split(b"\n")[1:], [b"Try 'kessan-tidy --help'.", b""]
+                    )
                     self.assertEqual(done.stdout, b"")
                 if code == 1 and label not in ("cut off", "input read as a folder"):
                     self.assertEqual(done.stdout, b"")
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
         self.assertEqual(readonly.read_bytes(), b"kept\n")
-        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv",
-                                        "table.csv"])
+        self.assertEqual(
+            self.files(),
+            ["2024.csv", "2025.csv", "bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"],
+        )
 
     def test_a_signal_leaves_no_temporary_file(self):
         """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
@@ -315,13 +529,20 @@ class OutputFileAndExitCodes(unittest.TestCase):
         if os.name != "posix":
             self.skipTest("POSIX signals")
         ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
-        for number, set_up in ((signal.SIGTERM, None), (signal.SIGUSR1, None),
-                               (signal.SIGALRM, None), (signal.SIGXCPU, None),
-                               (signal.SIGHUP, ignore_hup)):
+        for number, set_up in (
+            (signal.SIGTERM, None),
+            (signal.SIGUSR1, None),
+            (signal.SIGALRM, None),
+            (signal.SIGXCPU, None),
+            (signal.SIGHUP, ignore_hup),
+        ):
             with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
-                process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
-                                           stdin=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                           preexec_fn=set_up)
+                process = subprocess.Popen(
+                    tidy_command() + ["-o", str(self.table), "-"],
+                    stdin=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL,
+                    preexec_fn=set_up,
+                )
                 try:
                     process.stdin.write(self.good.read_bytes())
                     process.stdin.flush()
@@ -364,21 +585,32 @@ class OutputFileAndExitCodes(unittest.TestCase):
         for label, output, stdin, code, holds in cases:
             with self.subTest(label):
                 self.table.write_bytes(b"the table of an earlier run\n")
-                args = ["-o", output] + ([str(self.good)] if stdin is None else
-                                         ["-"] if label.startswith("-") else [])
+                args = ["-o", output] + (
+                    [str(self.good)] if stdin is None else ["-"] if label.startswith("-") else []
+                )
                 # The FIFO's reader opens it first; the table (3 kB) fits in its buffer.
                 fifo = os.open(self.path / "fifo", os.O_RDONLY | os.O_NONBLOCK)
                 with open(self.path / (stdin or "good.csv"), "rb") as source:
-                    done = subprocess.run(tidy_command() + args, stdin=source,
-                                          capture_output=True, cwd=self.path, timeout=TIMEOUT_S)
+                    done = subprocess.run(
+                        tidy_command() + args,
+                        stdin=source,
+                        capture_output=True,
+                        cwd=self.path,
+                        timeout=TIMEOUT_S,
+                    )
                 try:
                     got = os.read(fifo, 1 << 20)
                 except BlockingIOError:
                     got = b""
                 os.close(fifo)
                 self.assertEqual(done.returncode, code, done.stderr)
-                target = (got if output == "fifo" else done.stdout if output == "stdout" else
-                          (self.path / output).read_bytes())
+                target = (
+                    got
+                    if output == "fifo"
+                    else done.stdout
+                    if output == "stdout"
+                    else (self.path / output).read_bytes()
+                )
                 self.assertEqual(target, holds)
                 self.assertEqual(self.table.stat().st_mode & 0o777, 0o600)
                 self.assertTrue((self.path / "link").is_symlink())
@@ -396,10 +628,22 @@ class OutputFileAndExitCodes(unittest.TestCase):
         limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # noqa: E731
         cases = [  # label, arguments, set-up in the child, closed standard error, exit, table
             ("file size limit", [str(big)], limit, False, 1, b"the table of an earlier run\n"),
-            ("standard error a closed pipe", [str(self.good), str(self.bad)], None, True, 1,
-             b"the table of an earlier run\n"),
-            ("standard error closed", ["--keep-going", str(self.bad), str(self.good)], None,
-             None, 2, table),
+            (
+                "standard error a closed pipe",
+                [str(self.good), str(self.bad)],
+                None,
+                True,
+                1,
+                b"the table of an earlier run\n",
+            ),
+            (
+                "standard error closed",
+                ["--keep-going", str(self.bad), str(self.good)],
+                None,
+                None,
+                2,
+                table,
+            ),
         ]
         for label, args, set_up, pipe, code, holds in cases:
             with self.subTest(label):
@@ -410,22 +654,27 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 read, write = os.pipe()
                 if pipe:
                     os.close(read)
-                done = subprocess.run(command, preexec_fn=set_up, stderr=write,
-                                      timeout=TIMEOUT_S)
+                done = subprocess.run(command, preexec_fn=set_up, stderr=write, timeout=TIMEOUT_S)
                 os.close(write)
                 if not pipe:
                     os.close(read)
                 self.assertEqual(done.returncode, code)
                 self.assertEqual(self.table.read_bytes(), holds)
-                self.assertEqual(self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv",
-                                                "table.csv"])
+                self.assertEqual(
+                    self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv", "table.csv"]
+                )
 
     def test_output_that_cannot_be_written_fails(self):
         if not os.path.exists("/dev/full"):
             self.skipTest("no /dev/full")
         with open("/dev/full", "wb") as full:
-            done = subprocess.run(tidy_command() + [str(self.good)], stdout=full,
-                                  capture_output=False, stderr=subprocess.PIPE, timeout=TIMEOUT_S)
+            done = subprocess.run(
+                tidy_command() + [str(self.good)],
+                stdout=full,
+                capture_output=False,
+                stderr=subprocess.PIPE,
+                timeout=TIMEOUT_S,
+            )
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"cannot write standard output", done.stderr)
 
