@@ -62,6 +62,7 @@ class DebianPackage(unittest.TestCase):
             [
                 "./usr/bin/kessan",
                 "./usr/bin/kessan-tidy",
+                "./usr/share/bash-completion/completions/kessan-tidy",
                 "./usr/share/doc/kessan/README.md.gz",
                 "./usr/share/doc/kessan/changelog.gz",
                 "./usr/share/doc/kessan/copyright",

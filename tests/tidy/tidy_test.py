@@ -679,6 +679,36 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertIn(b"cannot write standard output", done.stderr)
 
 
+class BashCompletion(unittest.TestCase):
+    """The completion offers what the program takes: each option it offers is one the parser
+    knows, and each set of values is the one the parser names when it refuses another."""
+
+    def complete(self, *words):
+        script = 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kessan_tidy; '
+        script += 'printf "%s\\n" "${COMPREPLY[@]}"'
+        done = subprocess.run(
+            ["bash", "-c", script, str(ROOT / "completion" / "kessan-tidy.bash")]
+            + [tidy_command()[0], *words],
+            capture_output=True,
+            text=True,
+            timeout=TIMEOUT_S,
+            check=True,
+        )
+        return done.stdout.split()
+
+    def test_offers_what_the_program_takes(self):
+        options = self.complete("-")
+        self.assertIn("--keep-going", options)
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for option in options:
+                with self.subTest(option):
+                    self.assertNotIn(b"unknown option", tidy(option, "x", cwd=folder).stderr)
+        for option in ("--format", "--encoding", "--header"):
+            with self.subTest(option):
+                refused = tidy(option, "?").stderr.decode().split("it takes ")[1]
+                self.assertEqual(", ".join(self.complete(option, "")), refused.split("\n")[0])
+
+
 def current_umask():
     mask = os.umask(0)
     os.umask(mask)
