@@ -92,12 +92,6 @@ long long calendar_value(std::string_view printed, bool with_day) {
   return (year * 100 + month) * 100 + day;
 }
 
-namespace {
-
-bool is_date(ItemForm form) { return form == ItemForm::YearMonth || form == ItemForm::Date; }
-
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date; false, with nothing
-// appended, when it is not.
 bool append_date(std::string& out, std::string_view printed, bool with_day) {
   long long value = calendar_value(printed, with_day);
   if (value < 0) return false;
@@ -111,6 +105,10 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
   out += text;
   return true;
 }
+
+namespace {
+
+bool is_date(ItemForm form) { return form == ItemForm::YearMonth || form == ItemForm::Date; }
 
 // UTF-8 text (a file name) in Shift_JIS: each character the platform's converter gives for a
 // Shift_JIS unit, "?" for any other.
@@ -209,6 +207,13 @@ void append_row(std::string& out, std::string_view code, const std::string& name
 
 const char* column_name(int column) {
   return column < 3 ? FirstColumns[column] : report_item(column - 2).column;
+}
+
+std::string column_heading(int column, Header header) {
+  if (header == Header::En) return column_name(column);
+  std::string name;
+  append_sjis_as_utf8(name, column < 3 ? JapaneseNames[column] : report_item(column - 2).label);
+  return name;
 }
 
 void append_start(std::string& out, Format format, Encoding encoding, Header header, bool history) {
