@@ -17,11 +17,15 @@ void prepare_writer();
 // True when path names the regular file that standard input reads.
 bool is_standard_input(const std::string& path);
 
+// Why the file that path names cannot be the output, checked before any work: a folder, or a file
+// the user may not write (as cp refuses it); "" when it can.
+std::string output_refusal(const std::string& path);
+
 // Opens path for writing. A FIFO or a device is written directly (temporary stays empty).
 // Otherwise a new file is created in the folder of the file that path names (through symbolic
-// links: that file is stored in replaced), with that file's permission bits when it exists; on
-// POSIX systems it is removed when SIGINT, SIGTERM or SIGHUP ends the program before
-// replace_file. Returns null and the reason in error when it cannot.
+// links: that file is stored in replaced), with that file's permission bits when it exists; it is
+// removed when a signal (on POSIX systems: any that is not ignored) or Ctrl-C ends the program
+// before replace_file. Returns null and the reason in error when it cannot.
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error);
 

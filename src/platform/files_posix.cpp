@@ -13,9 +13,21 @@
 
 namespace {
 
-// The file being written beside its target, removed when one of these signals ends the run.
+// The file being written beside its target, removed when a signal ends the run.
 char pending[4096];
-constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The POSIX signals whose default action ends the process, the real-time ones too.
+sigset_t ending_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal_number :
+       {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+        SIGUSR2, SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGSYS})
+    sigaddset(&set, signal_number);
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+    sigaddset(&set, signal_number);
+  return set;
+}
 
 void remove_pending(int signal_number) {
   if (pending[0] != '\0') unlink(pending);
@@ -55,6 +67,14 @@ bool is_standard_input(const std::string& path) {
          input.st_dev == file.st_dev && input.st_ino == file.st_ino;
 }
 
+std::string output_refusal(const std::string& path) {
+  struct stat existing;
+  if (stat(path.c_str(), &existing) != 0) return "";
+  if (S_ISDIR(existing.st_mode)) return strerror(EISDIR);
+  if (S_ISREG(existing.st_mode) && access(path.c_str(), W_OK) != 0) return strerror(errno);
+  return "";
+}
+
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error) {
   struct stat existing;
@@ -70,16 +90,23 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
   const std::string suffix = ".tmp-XXXXXX";
   std::string name =
       replaced.substr(0, slash) + replaced.substr(slash, NAME_MAX - suffix.size()) + suffix;
-  // The ending signals wait until the handler knows the name, so that none leaves the file.
-  sigset_t ending, previous;
-  sigemptyset(&ending);
-  for (int signal_number : EndingSignals) sigaddset(&ending, signal_number);
+  // The ending signals wait until the handler knows the name, so that none leaves the file. A
+  // signal that is ignored (nohup, or writes that fail instead) stays ignored.
+  sigset_t ending = ending_signals(), previous;
   sigprocmask(SIG_BLOCK, &ending, &previous);
   int fd = mkstemp(name.data());
   if (fd >= 0 && name.size() < sizeof pending) {
     name.copy(pending, name.size());
     pending[name.size()] = '\0';
-    for (int signal_number : EndingSignals) signal(signal_number, remove_pending);
+    struct sigaction action = {};
+    action.sa_handler = remove_pending;
+    action.sa_mask = ending;
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+      struct sigaction old;
+      if (sigismember(&ending, signal_number) == 1 &&
+          sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+        sigaction(signal_number, &action, nullptr);
+    }
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (fd < 0) {

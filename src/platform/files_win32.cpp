@@ -57,6 +57,14 @@ bool is_standard_input(const std::string& path) {
   return same;
 }
 
+std::string output_refusal(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return "";
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return strerror(EISDIR);
+  if (attributes & FILE_ATTRIBUTE_READONLY) return strerror(EACCES);
+  return "";
+}
+
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error) {
   replaced = path;

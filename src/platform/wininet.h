@@ -28,17 +28,17 @@ using HINTERNET = void*;
 
 constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
 constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
-constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
 
 constexpr DWORD INTERNET_OPTION_CONNECT_TIMEOUT = 2;
 constexpr DWORD INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 
 extern "C" {
 // Opens a session: agent is the User-Agent; PRECONFIG takes the proxy from http_proxy, and the
-// hosts reached without it from no_proxy (or NO_PROXY).
+// hosts reached without it from no_proxy (or NO_PROXY); DIRECT uses none.
 HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR proxy, LPCSTR proxy_bypass,
                         DWORD flags);
 // Starts a GET of url and returns once the response headers arrived; null on transport failure.
+// It sends no extra headers: a call that passes some fails.
 HINTERNET InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR headers, DWORD headers_length,
                            DWORD flags, DWORD_PTR context);
 // Sets *read to 0, then delivers up to to_read body bytes; *read stays 0 at the end of the data.

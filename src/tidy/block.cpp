@@ -220,6 +220,7 @@ BlockReader::Result BlockReader::line(const Line& line) {
       if (after_summary_ && !after_summary) start_block(line.text, line.number, nullptr);
       return Result::More;
     case State::Summary:
+      if (line.text.empty()) return Result::More;  // an editor's blank line between blocks
       if (!start_block(line.text, line.number, &why)) return refuse(line.number, why);
       after_summary_ = true;
       return Result::More;

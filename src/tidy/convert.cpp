@@ -6,6 +6,7 @@
 
 #include "tidy/block.h"
 #include "tidy/decode.h"
+#include "tidy/history.h"
 #include "tidy/rows.h"
 
 namespace tidy {
@@ -13,28 +14,44 @@ namespace tidy {
 namespace {
 
 constexpr size_t FlushSize = 1 << 20;
+constexpr size_t KeptOpen = 64;
 
 const char* const Program = "kessan-tidy: ";
 
 }  // namespace
 
 int convert(const Options& options, const Io& io) {
-  std::string out;
-  out.reserve(FlushSize + 64 * 1024);
-  append_start(out, options.format, options.encoding, options.header);
-  bool skipped = false;
   std::vector<std::string> inputs = options.inputs;
   if (inputs.empty()) inputs.push_back("-");
-  for (const std::string& input : inputs) {
-    const std::string name = input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
-    Source source;
+  auto shown = [&](const std::string& input) {
+    return input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
+  };
+  // Every input is opened before anything is written; the first ones stay open, the others are
+  // opened again in turn (open files are limited).
+  std::vector<Source> sources(inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
     std::string reason;
-    if (!io.open(input, source, reason)) {
+    if (!io.open(inputs[i], sources[i], reason)) {
+      io.report(Program + shown(inputs[i]) + ": cannot open: " + reason);
+      return Failed;
+    }
+    if (i >= KeptOpen) sources[i] = nullptr;
+  }
+  std::string out;
+  out.reserve(FlushSize + 64 * 1024);
+  // A history is written only once every input has been read.
+  History history;
+  if (!options.history) append_start(out, options.format, options.encoding, options.header);
+  bool skipped = false;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const std::string name = shown(inputs[i]);
+    std::string reason;
+    if (!sources[i] && !io.open(inputs[i], sources[i], reason)) {
       io.report(Program + name + ": cannot open: " + reason);
       io.write(out);
       return Failed;
     }
-    auto decoder = std::make_shared<Decoder>(std::move(source));
+    auto decoder = std::make_shared<Decoder>(std::move(sources[i]));
     LineSplitter lines(
         [decoder](char* buffer, size_t size) { return decoder->read(buffer, size); });
     BlockReader reader;
@@ -53,8 +70,10 @@ int convert(const Options& options, const Io& io) {
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
-      if (result == BlockReader::Result::Block) {
-        block_read = true;
+      if (result == BlockReader::Result::Block) block_read = true;
+      if (result == BlockReader::Result::Block && options.history) {
+        history.add(reader.block());
+      } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
           if (!io.write(out)) return Failed;
@@ -76,8 +95,22 @@ int convert(const Options& options, const Io& io) {
       }
       if (next == LineSplitter::Next::End) break;
     }
+    std::string why;
+    if (options.history && !history.end_sweep(inputs[i] == "-" ? inputs[i] : name, why)) {
+      io.report(Program + name + ": " + why);
+      if (!options.keep_going) return Failed;
+      skipped = true;
+    }
   }
-  if (!io.write(out)) return Failed;
+  if (options.history) {
+    append_start(out, options.format, options.encoding, options.header, true);
+    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
+      return Failed;
+    }
+    io.report(Program + history.summary());
+  } else if (!io.write(out)) {
+    return Failed;
+  }
   return skipped ? Skipped : Converted;
 }
 

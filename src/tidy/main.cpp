@@ -48,7 +48,11 @@ int run(const tidy::Options& options) {
   std::string shown = "standard output", temporary, replaced;
   if (!options.output.empty()) {
     shown = argument_text(options.output);
-    std::string error;
+    std::string error = output_refusal(options.output);
+    if (!error.empty()) {
+      say("cannot replace " + shown + ": " + error);
+      return tidy::Failed;
+    }
     out = open_output(options.output, temporary, replaced, error);
     if (out == nullptr) {
       say("cannot create a file beside " + shown + ": " + error);
@@ -124,7 +128,7 @@ int main(int argc, char** argv) {
       return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
     case tidy::Parsed::Wrong:
       say(error);
-      fputs(tidy::Usage, stderr);
+      write_message("Try 'kessan-tidy --help'.");
       return tidy::WrongUsage;
     case tidy::Parsed::Run:
       break;

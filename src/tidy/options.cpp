@@ -4,6 +4,7 @@ namespace tidy {
 
 const char* const Usage =
     "Usage: kessan-tidy [OPTION]... [FILE]...\n"
+    "   or: kessan-tidy --history [OPTION]... OLDEST [NEWER]... NEWEST\n"
     "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
     "company and period. Reads the FILEs one after another, or standard input when there is\n"
     "none or for \"-\"; writes the table to standard output.\n"
@@ -16,10 +17,15 @@ const char* const Usage =
     "                            report's Japanese labels, or none; JSON Lines keys are always\n"
     "                            the column names\n"
     "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
-    "                            a device directly)\n"
+    "                            a device directly; \"-\" is standard output); FILE is\n"
+    "                            checked before any input is read\n"
+    "  --history                 the FILEs are sweeps, OLDEST FIRST: one row per company and\n"
+    "                            fiscal period, from the newest sweep that has it, with sweep\n"
+    "                            (its FILE) and revised (figures changed since first\n"
+    "                            published) in place of period\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
-    "  --help                    show this text\n"
-    "  --version                 show the version\n"
+    "  -h, --help                show this text\n"
+    "  -V, --version             show the version\n"
     "\n"
     "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
     "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
@@ -34,9 +40,15 @@ const char* const Usage =
     "blocks were skipped (--keep-going; rows after two summary lines in a row, which may be\n"
     "either company's, are skipped too); 64 a wrong command line.\n"
     "\n"
-    "Example:\n"
+    "With --history the table is written once every FILE is read, ordered by code and then\n"
+    "period_end newest first; a row whose period_end is not a calendar date is kept from each\n"
+    "sweep. A FILE whose latest announcement is earlier than an earlier FILE's is refused (a\n"
+    "wrong order; skipped with --keep-going). A summary goes to standard error.\n"
+    "\n"
+    "Examples:\n"
     "  kessan > results.csv\n"
-    "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n";
+    "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
+    "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
 
 namespace {
 
@@ -82,15 +94,15 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       only_files = true;
       continue;
     }
-    if (arg == "--help") return Parsed::Help;
-    if (arg == "--version") return Parsed::Version;
+    if (arg == "--help" || arg == "-h") return Parsed::Help;
+    if (arg == "--version" || arg == "-V") return Parsed::Version;
     if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0 ||
-        arg.rfind("--version=", 0) == 0) {
+        arg.rfind("--version=", 0) == 0 || arg.rfind("--history=", 0) == 0) {
       error = arg.substr(0, arg.find('=')) + " takes no value";
       return Parsed::Wrong;
     }
-    if (arg == "--keep-going") {
-      options.keep_going = true;
+    if (arg == "--keep-going" || arg == "--history") {
+      (arg == "--history" ? options.history : options.keep_going) = true;
       continue;
     }
     // An option with a value: "--format jsonl", "--format=jsonl", "-o FILE".
@@ -119,12 +131,18 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
         return Parsed::Wrong;
       }
       has_output = true;
-      options.output = value;
+      options.output = value == "-" ? "" : value;
     } else {
       error = "unknown option " + arg;
       return Parsed::Wrong;
     }
     if (!ok) return Parsed::Wrong;
+  }
+  if (options.format == Format::Jsonl && options.encoding == Encoding::Utf8Bom) {
+    error =
+        "--format jsonl cannot start with a byte-order mark (JSON forbids one); use "
+        "--encoding utf-8";
+    return Parsed::Wrong;
   }
   return Parsed::Run;
 }

@@ -14,6 +14,7 @@ struct Options {
   Encoding encoding = Encoding::Utf8;
   Header header = Header::En;
   bool keep_going = false;
+  bool history = false;             // the inputs are sweeps, oldest first, made into one history
   std::string output;               // empty: standard output
   std::vector<std::string> inputs;  // empty: standard input; "-" is standard input too
 };

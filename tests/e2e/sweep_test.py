@@ -2,12 +2,14 @@
 
 import unittest
 
-import harness
+from kessan_testing import CODES, harness
 
 
-@unittest.skipIf(harness.windows_text_mode(),
-                 "the results sweep covers requests and copies of the Windows build; "
-                 "a second sweep would add a minute under Wine")
+@unittest.skipIf(
+    harness.windows_text_mode(),
+    "the results sweep covers requests and copies of the Windows build; "
+    "a second sweep would add a minute under Wine",
+)
 class EmptySweep(harness.SweepTestCase):
     """No page has figures: every code is requested once and copied, nothing is printed."""
 
@@ -18,14 +20,14 @@ class EmptySweep(harness.SweepTestCase):
 
     def test_one_get_per_code_in_order(self):
         codes = [r["code"] for r in self.requests]
-        self.assertEqual(codes, list(range(harness.FIRST_CODE, harness.LAST_CODE + 1)))
+        self.assertEqual(codes, list(CODES))
         self.assertTrue(all(r["method"] == "GET" for r in self.requests))
 
     def test_one_connection_for_the_whole_sweep(self):
         self.assertEqual({r["conn"] for r in self.requests}, {1})
 
     def test_one_local_copy_per_code(self):
-        expected = sorted(f"{c}.html" for c in range(harness.FIRST_CODE, harness.LAST_CODE + 1))
+        expected = sorted(f"{c}.html" for c in CODES)
         self.assertEqual(self.sweep.copies(), expected)
         not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1300.html"))
         self.assertGreater(len(not_found), 0)

@@ -1,59 +1,154 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tidy_test -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy \\
+    python3 -m unittest tests/tidy/tidy_test.py -v
 
-The sweep's output is made from the record by tests/sample/generate_test.py's expected_block,
-which the sample.generator test holds byte for byte to a real sweep of build/kessan.
+The sweep's output is made from the record by kessan_testing.sample_sweep, which the
+sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
+import copy
 import csv
 import io
+import json
 import os
 import pathlib
+import random
 import resource
 import shlex
 import signal
 import stat
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
-HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent / "sample"))
-sys.path.insert(0, str(HERE.parent / "e2e"))
+from kessan_testing import sample
+from kessan_testing.sample_sweep import (
+    MULTIPLIER,
+    ROOT,
+    expected_field,
+    saved_by_powershell,
+    sweep_output,
+)
 
-import generate  # noqa: E402
-import generate_test  # noqa: E402
 
-COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
-           "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
-           "dividend_per_share", "dividend_class", "equity_per_share", "shares_issued",
-           "total_assets", "shareholders_equity", "capital_stock", "interest_bearing_debt",
-           "retained_earnings", "equity_ratio", "unrealized_gains", "roa", "roe", "ordinary_roa"]
+COLUMNS = [
+    "code",
+    "name",
+    "period",
+    "period_end",
+    "announced_on",
+    "months",
+    "net_sales",
+    "operating_income",
+    "ordinary_income",
+    "net_income",
+    "eps",
+    "diluted_eps",
+    "dividend_per_share",
+    "dividend_class",
+    "equity_per_share",
+    "shares_issued",
+    "total_assets",
+    "shareholders_equity",
+    "capital_stock",
+    "interest_bearing_debt",
+    "retained_earnings",
+    "equity_ratio",
+    "unrealized_gains",
+    "roa",
+    "roe",
+    "ordinary_roa",
+]
+HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
 TIMEOUT_S = 60
 
 
 def tidy_command():
     if "KESSAN_TIDY_COMMAND" in os.environ:
         return shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-    return [str(HERE.parent.parent / "build" / "kessan-tidy")]
+    return [str(ROOT / "build" / "kessan-tidy")]
 
 
-def tidy(*args, stdin=b"", cwd=None):
-    return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
-                          cwd=cwd, timeout=TIMEOUT_S)
+def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
+    return subprocess.run(
+        tidy_command() + list(args),
+        input=stdin,
+        capture_output=True,
+        cwd=cwd,
+        preexec_fn=preexec_fn,
+        timeout=TIMEOUT_S,
+    )
 
 
-def sweep_output(companies, line_end="\n"):
-    text = "".join(generate_test.expected_block(c) for c in companies)
-    return text.replace("\n", line_end).encode("shift_jis")
-
-
-COMPANIES = generate.with_figures(generate.generate())
+COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
+
+
+def successive_sweeps(companies, years):
+    """years sweeps, oldest first, of the companies' series run years - 1 years further back, each
+    showing as many periods as the record: company 1 appears in the second sweep, company 2 is
+    gone from the last, company 3 is renamed in the third, company 4 restates two figures of its
+    year before in the last, company 5's newest period in the second has no calendar date."""
+    sweeps = [[] for _ in range(years)]
+    for index, company in enumerate(companies):
+        shown, rng = len(company["periods"]), random.Random(company["code"])
+        n = shown + years - 1
+        series = [
+            {
+                "end": end,
+                "announced": announced,
+                "months": months,
+                "dividend_class": None,
+                "figures": {str(k): v for k, v in figures.items()},
+            }
+            for (end, announced, months), figures in zip(
+                sample.period_dates(rng, n, None),
+                sample.company_periods(rng, n, sample.MILLION_YEN),
+            )
+        ]
+        for year in range(years):
+            if (index % 7, year) not in ((1, 0), (2, years - 1)):
+                periods = copy.deepcopy(series[years - 1 - year :][:shown])
+                name = ("ニュー" if index == 3 and year >= 2 else "") + company["name"]
+                sweeps[year].append(dict(company, name=name, periods=periods))
+        if index == 4 and shown > 1:
+            for item in ("4", "7"):
+                sweeps[-1][-1]["periods"][1]["figures"][item][0] += 1
+        if index == 5:
+            sweeps[1][-1]["periods"][0]["end"][1] = 13
+    return sweeps
+
+
+def expected_history(sweeps, names):
+    """The history's rows from the record, without announced_on, and its summary's counts."""
+    periods, undated, company_names = {}, [], {}
+    for year, companies in enumerate(sweeps):
+        for company in companies:
+            company_names[company["code"]] = company["name"]
+            for p in company["periods"]:
+                row = [expected_field(p, item) for item in range(1, 24)]
+                if p["end"][1] > 12:
+                    undated.append(((company["code"], 1, -year), [names[year], "", ""] + row[2:]))
+                    continue
+                first = periods.setdefault(
+                    (company["code"], -p["end"][0] * 100 - p["end"][1]), (year, row)
+                )
+                changed = sum(a != b for a, b in zip(first[1][3:], row[3:]))
+                periods[(company["code"], -p["end"][0] * 100 - p["end"][1])] = first[:2] + (
+                    [
+                        names[year],
+                        str(changed) if year > first[0] else "",
+                        "%04d-%02d" % tuple(p["end"]),
+                    ]
+                    + row[2:],
+                )
+    rows = sorted([(key, value[-1]) for key, value in periods.items()] + undated)
+    table = [[str(key[0]), company_names[key[0]]] + row for key, row in rows]
+    revised = sum(1 for p in periods.values() if p[-1][1] not in ("", "0"))
+    return table, (len(sweeps), len(company_names), len(periods), revised, len(undated))
 
 
 def exact_figure(figure):
@@ -62,15 +157,17 @@ def exact_figure(figure):
         return None
     mantissa, decimals, unit = figure
     if decimals == 0:
-        return str(mantissa * generate_test.MULTIPLIER[unit])
+        return str(mantissa * MULTIPLIER[unit])
     if decimals == 2:
-        return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
-                              abs(mantissa) % 100)
+        return "%s%d.%02d" % (
+            "-" if mantissa < 0 else "",
+            abs(mantissa) // 100,
+            abs(mantissa) % 100,
+        )
     return None  # one decimal: printed rounded to a whole number
 
 
 class WholeSampleSweep(unittest.TestCase):
-
     @classmethod
     def setUpClass(cls):
         if not os.path.exists(tidy_command()[0]):
@@ -90,8 +187,10 @@ class WholeSampleSweep(unittest.TestCase):
         self.assertEqual(self.rows[0], COLUMNS)
         self.assertEqual(len(self.rows) - 1, sum(len(c["periods"]) for c in COMPANIES))
         self.assertGreater(len(COMPANIES), 3600)
-        self.assertEqual([(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
-                         [(c["code"], c["name"]) for c in COMPANIES])
+        self.assertEqual(
+            [(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
+            [(c["code"], c["name"]) for c in COMPANIES],
+        )
         self.assertNotIn(b"\r", self.done.stdout)
 
     def test_figures_against_the_record(self):
@@ -106,18 +205,94 @@ class WholeSampleSweep(unittest.TestCase):
                 self.assertEqual(row["announced_on"], "%04d-%02d-%02d" % tuple(announced))
                 self.assertEqual(row["months"], str(period["months"]))
                 self.assertEqual(row["dividend_class"], "0")
-                for item, column in ((4, "net_sales"), (7, "net_income"), (8, "eps"),
-                                     (13, "shares_issued"), (18, "retained_earnings"),
-                                     (22, "roe")):
+                for item, column in (
+                    (4, "net_sales"),
+                    (7, "net_income"),
+                    (8, "eps"),
+                    (13, "shares_issued"),
+                    (18, "retained_earnings"),
+                    (22, "roe"),
+                ):
                     exact = exact_figure(period["figures"][str(item)])
-                    self.assertIn(row[column], (exact,) if exact else ("0", "0.00"),
-                                  (company["code"], k, column))
+                    self.assertIn(
+                        row[column],
+                        (exact,) if exact else ("0", "0.00"),
+                        (company["code"], k, column),
+                    )
                     checked += 1
         self.assertGreater(checked, 500)
 
+    def test_the_sweep_as_powershell_saves_it(self):
+        """Read as the same sweep, unless the console's code page lost characters: the rows before
+        the loss are written, and the message says where and what to run instead."""
+        name = COMPANIES[9]["name"].encode("shift_jis")
+        unassigned = SWEEP.replace(name, name + b"\x85\x40", 1)  # no character in code page 932
+        header = self.done.stdout.splitlines(True)[0]
+        rows_before = b"".join(
+            self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
+        )
+        cases = [  # label, file, exit code, table, message
+            ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
+            ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
+            (
+                "PowerShell 7 with a byte-order mark",
+                saved_by_powershell(SWEEP, "utf-8-sig"),
+                0,
+                None,
+                b"",
+            ),
+            (
+                "a console of code page 437",
+                saved_by_powershell(SWEEP, "utf-16", "cp437"),
+                1,
+                header,
+                b"<stdin>:1: U+00E2 is not a character of code page 932",
+            ),
+            (
+                "an unassigned pair",
+                saved_by_powershell(unassigned, "utf-8"),
+                1,
+                rows_before,
+                b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
+            ),
+        ]
+        for label, saved, code, table, message in cases:
+            with self.subTest(label):
+                done = tidy(stdin=saved)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertEqual(done.stdout, self.done.stdout if table is None else table)
+                self.assertIn(message, done.stderr)
+                if message:
+                    self.assertIn(b'cmd /c "kessan.exe > results.csv"', done.stderr)
+
+
+class History(unittest.TestCase):
+    def test_sweeps_of_successive_years_as_one_history(self):
+        sweeps = successive_sweeps(COMPANIES[:300], 4)
+        names = ["%d/results.csv" % (2022 + year) for year in range(len(sweeps))]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in zip(names, sweeps):
+                (pathlib.Path(folder) / name).parent.mkdir()
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            done = tidy("--history", *names, cwd=folder)
+            jsonl = tidy("--history", "--format", "jsonl", *names, cwd=folder).stdout
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual(counts[3:], (1, 1))
+        self.assertEqual(rows[0], HISTORY_COLUMNS)
+        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual(
+            done.stderr.decode("utf-8"),
+            "kessan-tidy: %d sweeps read: %d companies, "
+            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+        )
+        self.assertEqual(
+            [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
+            [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
+        )
+
 
 class OutputFileAndExitCodes(unittest.TestCase):
-
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
         self.path = pathlib.Path(self.folder.name)
@@ -157,61 +332,140 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(done.returncode, 2)
         self.assertEqual(done.stderr.decode("utf-8").count("\n"), 1, done.stderr)
         n = len(COMPANIES[2]["periods"])
-        self.assertIn("bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d"
-                      % (n + 1, n), done.stderr.decode("utf-8"))
+        self.assertIn(
+            "bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d" % (n + 1, n),
+            done.stderr.decode("utf-8"),
+        )
         rows = self.table.read_bytes().decode("utf-8").splitlines()
         good_rows = tidy(str(self.good)).stdout.decode("utf-8").splitlines()
         third = str(COMPANIES[2]["code"]) + ","
-        self.assertEqual(rows, good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)]
-                         + good_rows[1:])
+        self.assertEqual(
+            rows,
+            good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)] + good_rows[1:],
+        )
 
     def test_exit_codes(self):
+        older, newer = self.path / "2024.csv", self.path / "2025.csv"
+        for path, companies in zip((older, newer), successive_sweeps(COMPANIES[:5], 2)):
+            path.write_bytes(sweep_output(companies))
+        readonly = self.path / "readonly.csv"
+        readonly.write_bytes(b"kept\n")
+        readonly.chmod(0o444)
+        # The check that refuses it is the user's: root may write it.
+        as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
+        self.path.chmod(0o777)
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
+            ("-h", ["-h"], 0, b"and with -o nothing is"),
+            ("-V", ["-V"], 0, b"kessan-tidy "),
+            ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
-            ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
+            ("wrong value", ["--format", "xml"], 64, b'--format does not take "xml"'),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
-            ("unreadable input", [str(self.path / "none.csv")], 1, b"none.csv: cannot open"),
-            ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
-             b"cannot create a file beside"),
+            (
+                "JSON Lines with a byte-order mark",
+                ["--format", "jsonl", "--encoding", "utf-8-bom"],
+                64,
+                b"JSON forbids one",
+            ),
+            (
+                "unreadable input",
+                [str(self.good), str(self.path / "none.csv")],
+                1,
+                b"none.csv: cannot open",
+            ),
+            (
+                "folder of -o missing",
+                ["-o", str(self.path / "no" / "t.csv"), str(self.good)],
+                1,
+                b"cannot create a file beside",
+            ),
+            (
+                "-o a folder",
+                ["-o", str(self.path), str(self.good)],
+                1,
+                b"cannot replace %s: Is a directory" % bytes(self.path),
+            ),
+            (
+                "-o a file the user may not write",
+                ["-o", str(readonly), str(self.good)],
+                1,
+                b"readonly.csv: Permission denied",
+            ),
             ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
             ("input read as a folder", [str(self.path)], 1, b": cannot read after line 0: "),
-            ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
-             b"is also an input"),
+            (
+                "-o names an input",
+                ["-o", str(self.table), str(self.good), str(self.table)],
+                64,
+                b"is also an input",
+            ),
             ("empty input", [], 0, b""),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
+            (
+                "history newest first",
+                ["--history", str(newer), str(older)],
+                1,
+                b"2024.csv: its latest announcement, 2024-05-22, is earlier than ",
+            ),
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args)
+                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
-                    self.assertIn(b"Usage: kessan-tidy", done.stderr)
+                    self.assertEqual(
+                        done.stderr.split(b"\n")[1:], [b"Try 'kessan-tidy --help'.", b""]
+                    )
+                    self.assertEqual(done.stdout, b"")
+                if code == 1 and label not in ("cut off", "input read as a folder"):
                     self.assertEqual(done.stdout, b"")
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        self.assertEqual(readonly.read_bytes(), b"kept\n")
+        self.assertEqual(
+            self.files(),
+            ["2024.csv", "2025.csv", "bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"],
+        )
 
     def test_a_signal_leaves_no_temporary_file(self):
+        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
+        stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
-        process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
-                                   stdin=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        try:
-            process.stdin.write(self.good.read_bytes())
-            process.stdin.flush()
-            for _ in range(100):  # up to 5 s for the file beside the table to appear
-                if len(self.files()) == 5:
-                    break
-                time.sleep(0.05)
-            self.assertEqual(len(self.files()), 5, self.files())
-            process.terminate()
-            self.assertEqual(process.wait(timeout=TIMEOUT_S), -signal.SIGTERM)
-        finally:
-            process.kill()
-            process.wait()
-            process.stdin.close()
-        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
-        self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
+        ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
+        for number, set_up in (
+            (signal.SIGTERM, None),
+            (signal.SIGUSR1, None),
+            (signal.SIGALRM, None),
+            (signal.SIGXCPU, None),
+            (signal.SIGHUP, ignore_hup),
+        ):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+                process = subprocess.Popen(
+                    tidy_command() + ["-o", str(self.table), "-"],
+                    stdin=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL,
+                    preexec_fn=set_up,
+                )
+                try:
+                    process.stdin.write(self.good.read_bytes())
+                    process.stdin.flush()
+                    for _ in range(100):  # up to 5 s for the file beside the table to appear
+                        if len(self.files()) == 5:
+                            break
+                        time.sleep(0.05)
+                    self.assertEqual(len(self.files()), 5, self.files())
+                    process.send_signal(number)
+                    time.sleep(0.1)
+                    process.stdin.close()
+                    code = process.wait(timeout=TIMEOUT_S)
+                finally:
+                    process.kill()
+                    process.wait()
+                self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
+                table = tidy(str(self.good)).stdout if set_up else b"the table of an earlier run\n"
+                self.assertEqual((code, self.table.read_bytes()), (0 if set_up else -number, table))
 
     def test_what_o_writes_to(self):
         """-o replaces a regular file whole (the one a symbolic link names, with its permission
@@ -236,21 +490,32 @@ class OutputFileAndExitCodes(unittest.TestCase):
         for label, output, stdin, code, holds in cases:
             with self.subTest(label):
                 self.table.write_bytes(b"the table of an earlier run\n")
-                args = ["-o", output] + ([str(self.good)] if stdin is None else
-                                         ["-"] if label.startswith("-") else [])
+                args = ["-o", output] + (
+                    [str(self.good)] if stdin is None else ["-"] if label.startswith("-") else []
+                )
                 # The FIFO's reader opens it first; the table (3 kB) fits in its buffer.
                 fifo = os.open(self.path / "fifo", os.O_RDONLY | os.O_NONBLOCK)
                 with open(self.path / (stdin or "good.csv"), "rb") as source:
-                    done = subprocess.run(tidy_command() + args, stdin=source,
-                                          capture_output=True, cwd=self.path, timeout=TIMEOUT_S)
+                    done = subprocess.run(
+                        tidy_command() + args,
+                        stdin=source,
+                        capture_output=True,
+                        cwd=self.path,
+                        timeout=TIMEOUT_S,
+                    )
                 try:
                     got = os.read(fifo, 1 << 20)
                 except BlockingIOError:
                     got = b""
                 os.close(fifo)
                 self.assertEqual(done.returncode, code, done.stderr)
-                target = (got if output == "fifo" else done.stdout if output == "stdout" else
-                          (self.path / output).read_bytes())
+                target = (
+                    got
+                    if output == "fifo"
+                    else done.stdout
+                    if output == "stdout"
+                    else (self.path / output).read_bytes()
+                )
                 self.assertEqual(target, holds)
                 self.assertEqual(self.table.stat().st_mode & 0o777, 0o600)
                 self.assertTrue((self.path / "link").is_symlink())
@@ -268,10 +533,22 @@ class OutputFileAndExitCodes(unittest.TestCase):
         limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # noqa: E731
         cases = [  # label, arguments, set-up in the child, closed standard error, exit, table
             ("file size limit", [str(big)], limit, False, 1, b"the table of an earlier run\n"),
-            ("standard error a closed pipe", [str(self.good), str(self.bad)], None, True, 1,
-             b"the table of an earlier run\n"),
-            ("standard error closed", ["--keep-going", str(self.bad), str(self.good)], None,
-             None, 2, table),
+            (
+                "standard error a closed pipe",
+                [str(self.good), str(self.bad)],
+                None,
+                True,
+                1,
+                b"the table of an earlier run\n",
+            ),
+            (
+                "standard error closed",
+                ["--keep-going", str(self.bad), str(self.good)],
+                None,
+                None,
+                2,
+                table,
+            ),
         ]
         for label, args, set_up, pipe, code, holds in cases:
             with self.subTest(label):
@@ -282,22 +559,27 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 read, write = os.pipe()
                 if pipe:
                     os.close(read)
-                done = subprocess.run(command, preexec_fn=set_up, stderr=write,
-                                      timeout=TIMEOUT_S)
+                done = subprocess.run(command, preexec_fn=set_up, stderr=write, timeout=TIMEOUT_S)
                 os.close(write)
                 if not pipe:
                     os.close(read)
                 self.assertEqual(done.returncode, code)
                 self.assertEqual(self.table.read_bytes(), holds)
-                self.assertEqual(self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv",
-                                                "table.csv"])
+                self.assertEqual(
+                    self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv", "table.csv"]
+                )
 
     def test_output_that_cannot_be_written_fails(self):
         if not os.path.exists("/dev/full"):
             self.skipTest("no /dev/full")
         with open("/dev/full", "wb") as full:
-            done = subprocess.run(tidy_command() + [str(self.good)], stdout=full,
-                                  capture_output=False, stderr=subprocess.PIPE, timeout=TIMEOUT_S)
+            done = subprocess.run(
+                tidy_command() + [str(self.good)],
+                stdout=full,
+                capture_output=False,
+                stderr=subprocess.PIPE,
+                timeout=TIMEOUT_S,
+            )
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"cannot write standard output", done.stderr)
 
