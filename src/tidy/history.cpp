@@ -89,26 +89,33 @@ bool History::end_sweep(const std::string& name, std::string& message) {
   return in_order;
 }
 
-bool History::write(Format format, Encoding encoding,
-                    const std::function<bool(std::string_view bytes)>& write) const {
-  constexpr size_t FlushSize = 1 << 20;
-  std::string out;
+bool History::each_row(const std::function<bool(const Row& row)>& take) const {
   for (const auto& [key, period] : periods_) {
     const std::string& fields = period.latest.empty() ? period.first : period.latest;
     std::string revised;
     if (period.first_sweep != period.sweep) {
       revised = std::to_string(period.latest.empty() ? 0 : revisions(period.first, fields));
     }
-    char code[8];
-    snprintf(code, sizeof code, "%04d", std::get<0>(key));
-    append_history_row(out, code, names_.at(std::get<0>(key)), sweeps_[period.sweep], revised,
-                       split(fields), format, encoding);
-    if (out.size() >= FlushSize) {
-      if (!write(out)) return false;
-      out.clear();
-    }
+    const std::string code = std::to_string(std::get<0>(key));
+    if (!take({code, names_.at(std::get<0>(key)), sweeps_[period.sweep], revised, split(fields)}))
+      return false;
   }
-  return write(out);
+  return true;
+}
+
+bool History::write(Format format, Encoding encoding,
+                    const std::function<bool(std::string_view bytes)>& write) const {
+  constexpr size_t FlushSize = 1 << 20;
+  std::string out;
+  const bool written = each_row([&](const Row& row) {
+    append_history_row(out, row.code, row.name, row.sweep, row.revised, row.fields, format,
+                       encoding);
+    if (out.size() < FlushSize) return true;
+    const bool ok = write(out);
+    out.clear();
+    return ok;
+  });
+  return written && write(out);
 }
 
 std::string History::summary() const {

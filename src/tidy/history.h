@@ -25,8 +25,17 @@ class History {
   // message, when its latest announcement is earlier than an earlier sweep's.
   bool end_sweep(const std::string& name, std::string& message);
 
-  // Writes the rows: by code, then period_end newest first, then the rows without a calendar
-  // date, newest sweep first. False when write failed.
+  struct Row {
+    std::string_view code;
+    std::string_view name;   // Shift_JIS
+    std::string_view sweep;  // UTF-8
+    std::string_view revised;
+    Fields fields;
+  };
+  // Calls take with each row: by code, then period_end newest first, then the rows without a
+  // calendar date, newest sweep first. False as soon as take returns false.
+  bool each_row(const std::function<bool(const Row& row)>& take) const;
+  // Writes the rows as text; false when write failed.
   bool write(Format format, Encoding encoding,
              const std::function<bool(std::string_view bytes)>& write) const;
   // Sweeps read, companies, periods, periods revised, rows without a calendar date.

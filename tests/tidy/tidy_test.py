@@ -133,21 +133,15 @@ def expected_history(sweeps, names):
                 if p["end"][1] > 12:
                     undated.append(((company["code"], 1, -year), [names[year], "", ""] + row[2:]))
                     continue
-                first = periods.setdefault(
-                    (company["code"], -p["end"][0] * 100 - p["end"][1]), (year, row)
-                )
-                changed = sum(a != b for a, b in zip(first[1][3:], row[3:]))
-                periods[(company["code"], -p["end"][0] * 100 - p["end"][1])] = first[:2] + (
-                    [
-                        names[year],
-                        str(changed) if year > first[0] else "",
-                        "%04d-%02d" % tuple(p["end"]),
-                    ]
-                    + row[2:],
-                )
-    rows = sorted([(key, value[-1]) for key, value in periods.items()] + undated)
+                key = (company["code"], -100 * p["end"][0] - p["end"][1])
+                first_year, first = periods.get(key, (year, row))[:2]
+                changed = sum(a != b for a, b in zip(first[3:], row[3:]))
+                shown = [names[year], str(changed) if year > first_year else ""]
+                end = "%04d-%02d" % tuple(p["end"])
+                periods[key] = (first_year, first, shown + [end] + row[2:])
+    rows = sorted([(key, value[2]) for key, value in periods.items()] + undated)
     table = [[str(key[0]), company_names[key[0]]] + row for key, row in rows]
-    revised = sum(1 for p in periods.values() if p[-1][1] not in ("", "0"))
+    revised = sum(1 for value in periods.values() if value[2][1] not in ("", "0"))
     return table, (len(sweeps), len(company_names), len(periods), revised, len(undated))
 
 
@@ -582,6 +576,36 @@ class OutputFileAndExitCodes(unittest.TestCase):
             )
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"cannot write standard output", done.stderr)
+
+
+class BashCompletion(unittest.TestCase):
+    """The completion offers what the program takes: each option it offers is one the parser
+    knows, and each set of values is the one the parser names when it refuses another."""
+
+    def complete(self, *words):
+        script = 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kessan_tidy; '
+        script += 'printf "%s\\n" "${COMPREPLY[@]}"'
+        done = subprocess.run(
+            ["bash", "-c", script, str(ROOT / "completion" / "kessan-tidy.bash")]
+            + [tidy_command()[0], *words],
+            capture_output=True,
+            text=True,
+            timeout=TIMEOUT_S,
+            check=True,
+        )
+        return done.stdout.split()
+
+    def test_offers_what_the_program_takes(self):
+        options = self.complete("-")
+        self.assertIn("--keep-going", options)
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for option in options:
+                with self.subTest(option):
+                    self.assertNotIn(b"unknown option", tidy(option, "x", cwd=folder).stderr)
+        for option in ("--format", "--encoding", "--header"):
+            with self.subTest(option):
+                refused = tidy(option, "?").stderr.decode().split("it takes ")[1]
+                self.assertEqual(", ".join(self.complete(option, "")), refused.split("\n")[0])
 
 
 def current_umask():
