@@ -116,10 +116,6 @@ long long calendar_value(std::string_view printed, bool with_day) {
   return (year * 100 + month) * 100 + day;
 }
 
-namespace {
-
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date; false, with nothing
-// appended, when it is not.
 bool append_date(std::string& out, std::string_view printed, bool with_day) {
   long long value = calendar_value(printed, with_day);
   if (value < 0) return false;
@@ -133,6 +129,8 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
   out += text;
   return true;
 }
+
+namespace {
 
 // UTF-8 text (a file name) in Shift_JIS: each character the platform's converter gives for a
 // Shift_JIS unit, "?" for any other.
@@ -227,6 +225,13 @@ void append_row(std::string& out, std::string_view code, const std::string& name
 }  // namespace
 
 const char* column_name(int column) { return ColumnNames[column]; }
+
+std::string column_heading(int column, Header header) {
+  if (header == Header::En) return ColumnNames[column];
+  std::string name;
+  append_sjis_as_utf8(name, column < 3 ? JapaneseNames[column] : report_label(column - 2));
+  return name;
+}
 
 void append_start(std::string& out, Format format, Encoding encoding, Header header, bool history) {
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";

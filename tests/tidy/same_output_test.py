@@ -13,6 +13,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+import unittest.mock
 
 from kessan_testing import sample
 from kessan_testing.sample_sweep import expected_block, sweep_output
@@ -122,8 +123,13 @@ class SameOutput(unittest.TestCase):
                         ["--encoding", encoding, "--format", output_format], "all units"
                     )
 
+    @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
     def test_sample_sweep(self):
-        for args in (["--header", "ja"], ["--format", "tsv", "--encoding", "cp932", "-"]):
+        for args in (
+            ["--header", "ja"],
+            ["--format", "tsv", "--encoding", "cp932", "-"],
+            ["--format", "xlsx", "-o", "-"],
+        ):
             with self.subTest(args=args):
                 self.assertSameBytes(args, "sample sweep")
 
