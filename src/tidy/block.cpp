@@ -192,12 +192,6 @@ BlockReader::Result BlockReader::line(const Line& line) {
                                             : "the last line is cut off";
     return refuse(line.number, "the line has no line end: " + cut + " (the sweep was stopped?)");
   }
-  // A file saved as UTF-8 by an editor or a shell; the sweep writes Shift_JIS.
-  if (line.number == 1 && line.text.starts_with("\xEF\xBB\xBF")) {
-    return refuse(line.number,
-                  "the input starts with a UTF-8 byte-order mark: it was saved as UTF-8, not as "
-                  "the sweep's Shift_JIS");
-  }
   switch (state_) {
     case State::Skipping:
       // Rows after two summary lines in a row may belong to either: none starts a block.

@@ -281,9 +281,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "6: expected row 5 (営業利益), found a summary line: the block of summary line 1 "
                 "ends after row 4 (売上高)",
                 rows("1310", "\xE3\x82\xA2", 3)},
-        Refused{"utf8_byte_order_mark", "\xEF\xBB\xBF" + Good,
-                "1: the input starts with a UTF-8 byte-order mark: it was saved as UTF-8, not as "
-                "the sweep's Shift_JIS"},
         Refused{"line_too_long", std::string(70000, 'x') + "\n",
                 "1: the line is longer than 65536 bytes: not the sweep's output"}));
 
