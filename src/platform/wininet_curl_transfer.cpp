@@ -16,7 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr long MaxRedirects = 5;
+constexpr long MaxRedirects = 20;  // as browsers do
 constexpr size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr size_t DrainBudget = 256 * 1024;  // body bytes worth reading to keep a connection
 constexpr int IdleWaitMs = 1000;            // longest single wait; curl's own timers end it sooner
