@@ -232,14 +232,19 @@ class StandIn : public StandInProcess {
 
 // --- small servers run inside the test ------------------------------------------------------
 
-int listen_loopback(int backlog, int* port) {
+// Listens on address:*port (0: an ephemeral one) and sets *port; -1 for both if it cannot.
+int listen_loopback(int backlog, int* port, const char* address = "127.0.0.1") {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(*port));
+  inet_pton(AF_INET, address, &addr.sin_addr);
+  int reuse = 1;  // a fixed port may still hold the connections of an earlier test
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       listen(fd, backlog) != 0) {
     if (fd >= 0) close(fd);
+    *port = -1;
     return -1;
   }
   socklen_t len = sizeof addr;
@@ -267,9 +272,9 @@ class ScriptedServer {
  public:
   enum class After { Close, Reset, Hold };
 
-  ScriptedServer(std::string response, After after)
-      : response_(std::move(response)), after_(after) {
-    listener_ = listen_loopback(4, &port_);
+  ScriptedServer(std::string response, After after, const char* address = "127.0.0.1", int port = 0)
+      : response_(std::move(response)), after_(after), port_(port) {
+    listener_ = listen_loopback(4, &port_, address);
     if (listener_ >= 0) thread_ = std::thread([this] { serve(); });
   }
   ~ScriptedServer() {
@@ -314,7 +319,7 @@ class ScriptedServer {
   std::string response_;
   After after_;
   int listener_ = -1;
-  int port_ = 0;
+  int port_;
   std::atomic<bool> stop_{false};
   Clock::time_point started_ = Clock::now();
   std::thread thread_;
@@ -738,6 +743,21 @@ TEST_F(WininetLayer, ChoosesTheProxyByAccessTypeAndNoProxy) {
     ASSERT_EQ(log.size(), logged);
     EXPECT_EQ(log.back()["target"].text, c.expected_target);
     EXPECT_EQ(log.back()["headers"]["proxy-authorization"].text, c.expected_authorization);
+  }
+}
+
+TEST_F(WininetLayer, TakesPort80ForAnHttpProxyWithoutAPort) {
+  const char* address = "127.0.80.80";
+  for (std::string proxy : {"http://127.0.80.80", "127.0.80.80"}) {
+    SCOPED_TRACE(proxy);
+    ScriptedServer server("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nvia.",
+                          ScriptedServer::After::Close, address, 80);
+    if (server.port() < 0) GTEST_SKIP() << "cannot listen on " << address << ":80";
+    setenv("http_proxy", proxy.c_str(), 1);
+    open_session(INTERNET_OPEN_TYPE_PRECONFIG);
+    auto result = fetch(page_url(1300));
+    ASSERT_TRUE(result) << "errno " << open_errno_;
+    EXPECT_EQ(result->body, "via.");
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include "platform/wininet_curl.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -100,6 +102,11 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) 
     if (no_proxy_variable == nullptr) no_proxy_variable = getenv("NO_PROXY");
     s->proxy = proxy_variable != nullptr ? proxy_variable : "";
     s->no_proxy = no_proxy_variable != nullptr ? no_proxy_variable : "";
+    // An http proxy named without a port is on port 80, as WinINet and most clients take it.
+    size_t scheme = s->proxy.find("://");
+    if (scheme == std::string::npos ||
+        (scheme == 4 && strncasecmp(s->proxy.c_str(), "http", 4) == 0))
+      s->proxy_port = 80;
   }
   s->multi = curl_multi_init();
   if (s->multi == nullptr) {

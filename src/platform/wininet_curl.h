@@ -71,6 +71,7 @@ struct Session : Handle {
   std::string agent;
   bool has_agent = false;
   std::string proxy;     // curl form; empty: none
+  long proxy_port = 0;   // of a proxy named without a port; 0: curl's default
   std::string no_proxy;  // curl form
   DWORD connect_ms = DefaultTimeoutMs;
   DWORD receive_ms = DefaultTimeoutMs;

@@ -274,5 +274,7 @@ std::unique_ptr<Request> new_request(Session* s) {
   if (ok)
     ok = curl_easy_setopt(e, CURLOPT_PROXY, s->proxy.c_str()) == CURLE_OK &&
          curl_easy_setopt(e, CURLOPT_NOPROXY, s->no_proxy.c_str()) == CURLE_OK;
+  if (ok && s->proxy_port != 0)
+    ok = curl_easy_setopt(e, CURLOPT_PROXYPORT, s->proxy_port) == CURLE_OK;
   return ok ? std::move(r) : nullptr;
 }
