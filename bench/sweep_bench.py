@@ -126,11 +126,16 @@ class Nginx:
                 nobody = pwd.getpwnam("nobody")
                 user = "user nobody %s;" % grp.getgrgid(nobody.pw_gid).gr_name
             conf = self.tmp / "nginx.conf"
-            conf.write_text(NGINX_CONF.format(tmp=self.tmp, pages=self.pages, path=self.path,
-                                              port=port, user=user))
+            conf.write_text(
+                NGINX_CONF.format(
+                    tmp=self.tmp, pages=self.pages, path=self.path, port=port, user=user
+                )
+            )
             self.process = subprocess.Popen(
                 [NGINX, "-p", str(self.tmp), "-c", str(conf), "-e", str(self.tmp / "error.log")],
-                stdin=subprocess.DEVNULL, preexec_fn=die_with_parent)
+                stdin=subprocess.DEVNULL,
+                preexec_fn=die_with_parent,
+            )
             self.port = port
             if self.wait_ready():
                 return
@@ -246,7 +251,12 @@ class Sampler(threading.Thread):
 class Measured:
     def __init__(self, wall, cpu, rss_kb, exit_code, samples):
         self.wall, self.cpu, self.rss_kb, self.exit_code, self.samples = (
-            wall, cpu, rss_kb, exit_code, samples)
+            wall,
+            cpu,
+            rss_kb,
+            exit_code,
+            samples,
+        )
 
 
 # A launcher whose own footprint stays below the measured program's, since a child's peak RSS
@@ -275,9 +285,16 @@ def measure(command, cwd, env, stdout, stderr, report, sample=False):
     """Runs command to its end under the launcher: wall time, user + system CPU, peak RSS."""
     started = time.monotonic()
     # A group of its own: an interrupted run is ended with the program under the launcher.
-    process = subprocess.Popen(launcher(report) + command, cwd=cwd, env=env,
-                               stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr,
-                               start_new_session=True, preexec_fn=die_with_parent)
+    process = subprocess.Popen(
+        launcher(report) + command,
+        cwd=cwd,
+        env=env,
+        stdin=subprocess.DEVNULL,
+        stdout=stdout,
+        stderr=stderr,
+        start_new_session=True,
+        preexec_fn=die_with_parent,
+    )
     sampler = None
     if sample:
         sampler = Sampler(process.pid)
@@ -305,8 +322,11 @@ def copies_in(folder):
 
 
 def sweep_env(port):
-    env = {k: v for k, v in os.environ.items()
-           if k.lower() not in ("http_proxy", "https_proxy", "all_proxy", "no_proxy")}
+    env = {
+        k: v
+        for k, v in os.environ.items()
+        if k.lower() not in ("http_proxy", "https_proxy", "all_proxy", "no_proxy")
+    }
     env["http_proxy"] = "http://127.0.0.1:%d" % port
     return env
 
@@ -316,15 +336,31 @@ def run_kessan(kessan, work, index, port, expected_companies):
     out_path, err_path = work / ("a%d.csv" % index), work / ("a%d.err" % index)
     try:
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            m = measure([str(kessan)], folder, sweep_env(port), out, err,
-                        work / ("a%d.time" % index), sample=True)
-        found = sum(1 for line in out_path.read_bytes().split(b"\n")
-                    if re.match(rb"[0-9]{4},", line))
+            m = measure(
+                [str(kessan)],
+                folder,
+                sweep_env(port),
+                out,
+                err,
+                work / ("a%d.time" % index),
+                sample=True,
+            )
+        found = sum(
+            1 for line in out_path.read_bytes().split(b"\n") if re.match(rb"[0-9]{4},", line)
+        )
         copies = copies_in(folder)
         if m.exit_code != 0 or found != expected_companies or copies != len(CODES):
-            raise BenchError("kessan run %d: exit %d, %d companies (want %d), %d copies: %s" % (
-                index, m.exit_code, found, expected_companies, copies,
-                err_path.read_bytes()[-300:].decode("cp932", "replace")))
+            raise BenchError(
+                "kessan run %d: exit %d, %d companies (want %d), %d copies: %s"
+                % (
+                    index,
+                    m.exit_code,
+                    found,
+                    expected_companies,
+                    copies,
+                    err_path.read_bytes()[-300:].decode("cp932", "replace"),
+                )
+            )
         return m
     finally:
         shutil.rmtree(folder, ignore_errors=True)
@@ -336,15 +372,22 @@ def run_curl(work, index, port, host, path, reference):
     folder = pathlib.Path(tempfile.mkdtemp(prefix="b%d-" % index, dir=work))
     url = "http://%s%s[%d-%d].html" % (host, path, FIRST_CODE, LAST_CODE)
     try:
-        m = measure(["curl", "-s", "-x", "http://127.0.0.1:%d" % port, url, "-o", "#1.html"],
-                    folder, sweep_env(port), subprocess.DEVNULL, subprocess.DEVNULL,
-                    work / ("b%d.time" % index))
+        m = measure(
+            ["curl", "-s", "-x", "http://127.0.0.1:%d" % port, url, "-o", "#1.html"],
+            folder,
+            sweep_env(port),
+            subprocess.DEVNULL,
+            subprocess.DEVNULL,
+            work / ("b%d.time" % index),
+        )
         copies = copies_in(folder)
         code, page = reference
         same = (folder / ("%d.html" % code)).read_bytes() == page if copies else False
         if m.exit_code != 0 or copies != len(CODES) or not same:
-            raise BenchError("curl run %d: exit %d, %d files, reference page %s" % (
-                index, m.exit_code, copies, "equal" if same else "different"))
+            raise BenchError(
+                "curl run %d: exit %d, %d files, reference page %s"
+                % (index, m.exit_code, copies, "equal" if same else "different")
+            )
         return m
     finally:
         shutil.rmtree(folder, ignore_errors=True)
@@ -366,12 +409,18 @@ def machine():
         mem_kb = 0
     distro = ""
     try:
-        distro = re.search(r'^PRETTY_NAME="?([^"\n]*)', open("/etc/os-release").read(),
-                           re.M).group(1)
+        distro = re.search(r'^PRETTY_NAME="?([^"\n]*)', open("/etc/os-release").read(), re.M).group(
+            1
+        )
     except (OSError, AttributeError):
         pass
     return "%s, %d cores, %.0f GiB RAM, %s, Linux %s" % (
-        model, os.cpu_count() or 0, mem_kb / 2 ** 20, distro, platform.release())
+        model,
+        os.cpu_count() or 0,
+        mem_kb / 2**20,
+        distro,
+        platform.release(),
+    )
 
 
 def version(command):
@@ -402,18 +451,25 @@ def spread(values, fmt):
 
 def report_table(a, b):
     rows = [("(a) kessan", a), ("(b) curl", b)]
-    lines = ["%-18s %21s %21s %21s" % ("", "wall s", "user+sys CPU s", "peak RSS MiB"),
-             "%-18s %21s %21s %21s" % ("", "median (min-max)", "median (min-max)",
-                                       "median (min-max)")]
+    lines = [
+        "%-18s %21s %21s %21s" % ("", "wall s", "user+sys CPU s", "peak RSS MiB"),
+        "%-18s %21s %21s %21s" % ("", "median (min-max)", "median (min-max)", "median (min-max)"),
+    ]
     for label, runs in rows:
         cells = []
-        for values, fmt in (([r.wall for r in runs], "%.3f"), ([r.cpu for r in runs], "%.3f"),
-                            ([r.rss_kb / 1024 for r in runs], "%.1f")):
+        for values, fmt in (
+            ([r.wall for r in runs], "%.3f"),
+            ([r.cpu for r in runs], "%.3f"),
+            ([r.rss_kb / 1024 for r in runs], "%.1f"),
+        ):
             med, lo, hi = spread(values, fmt)
             cells.append("%s (%s-%s)" % (med, lo, hi))
         lines.append("%-18s %21s %21s %21s" % ((label,) + tuple(cells)))
-    ratios = [statistics.median([getattr(r, f) for r in a]) /
-              statistics.median([getattr(r, f) for r in b]) for f in ("wall", "cpu", "rss_kb")]
+    ratios = [
+        statistics.median([getattr(r, f) for r in a])
+        / statistics.median([getattr(r, f) for r in b])
+        for f in ("wall", "cpu", "rss_kb")
+    ]
     lines.append("%-18s %21.3f %21.3f %21.3f" % (("ratio a/b (medians)",) + tuple(ratios)))
     return lines, ratios
 
@@ -425,7 +481,7 @@ def memory_report(runs):
     for index, run in enumerate(runs, 1):
         # From the first sample after the first request: its allocations are the baseline.
         after = [i for i, s in enumerate(run.samples) if s[1] is not None and s[1] > FIRST_CODE]
-        window = run.samples[after[0]:] if after else []
+        window = run.samples[after[0] :] if after else []
         coded = [s for s in window if s[1] is not None]
         if len(coded) < 3:
             lines.append("  run %d: %d samples, too few to judge" % (index, len(window)))
@@ -438,10 +494,22 @@ def memory_report(runs):
         mid = coded[len(coded) // 2]
         pace1 = (mid[1] - first[1]) / max(mid[0] - first[0], 1e-9)
         pace2 = (last[1] - mid[1]) / max(last[0] - mid[0], 1e-9)
-        lines.append("  run %d: %2d samples; VmRSS %.2f MiB at code %d, %.2f MiB at code %d, "
-                     "largest %.2f MiB; %.0f codes/s up to code %d, %.0f after" % (
-                         index, len(window), first[2] / 1024, first[1], last[2] / 1024, last[1],
-                         largest / 1024, pace1, mid[1], pace2))
+        lines.append(
+            "  run %d: %2d samples; VmRSS %.2f MiB at code %d, %.2f MiB at code %d, "
+            "largest %.2f MiB; %.0f codes/s up to code %d, %.0f after"
+            % (
+                index,
+                len(window),
+                first[2] / 1024,
+                first[1],
+                last[2] / 1024,
+                last[1],
+                largest / 1024,
+                pace1,
+                mid[1],
+                pace2,
+            )
+        )
     return lines, flat
 
 
@@ -449,15 +517,21 @@ def scanner_bench(pages):
     binary = BUILD / "bench" / "scanner_bench"
     if not binary.exists():
         return ["scanner benchmark not built (libbenchmark-dev missing?)"]
-    done = subprocess.run([str(binary), "--benchmark_format=json", str(pages)],
-                          capture_output=True, text=True, timeout=600)
+    done = subprocess.run(
+        [str(binary), "--benchmark_format=json", str(pages)],
+        capture_output=True,
+        text=True,
+        timeout=600,
+    )
     if done.returncode != 0:
         return ["scanner benchmark failed: %s" % done.stderr.strip()[-500:]]
     result = json.loads(done.stdout)
     lines = [done.stderr.strip().splitlines()[0]]
     for b in result["benchmarks"]:
-        lines.append("  %-12s %8.1f MB/s  %8.0f pages/s  (%.1f ms CPU a pass, %d passes)" % (
-            b["name"], b["bytes_per_second"] / 1e6, b["pages"], b["cpu_time"], b["iterations"]))
+        lines.append(
+            "  %-12s %8.1f MB/s  %8.0f pages/s  (%.1f ms CPU a pass, %d passes)"
+            % (b["name"], b["bytes_per_second"] / 1e6, b["pages"], b["cpu_time"], b["iterations"])
+        )
     return lines
 
 
@@ -472,17 +546,27 @@ def tidy_bench(tidy, work, companies, runs):
             f.write(base)
     size = big.stat().st_size
     rows = TIDY_REPEAT * sum(len(c["periods"]) for c in reported)
-    lines = ["== %s over the sample sweep's output repeated %d times (%.1f MB, %d rows, on %s)" % (
-        shown_path(tidy), TIDY_REPEAT, size / 1e6, rows, filesystem_of(work))]
+    lines = [
+        "== %s over the sample sweep's output repeated %d times (%.1f MB, %d rows, on %s)"
+        % (shown_path(tidy), TIDY_REPEAT, size / 1e6, rows, filesystem_of(work))
+    ]
     measured = []
     try:
         for index in range(1, runs + 1):
             with open(work / "tidy.err", "wb") as err:
-                m = measure([str(tidy), "-o", str(out), str(big)], work, dict(os.environ),
-                            subprocess.DEVNULL, err, work / "tidy.time")
+                m = measure(
+                    [str(tidy), "-o", str(out), str(big)],
+                    work,
+                    dict(os.environ),
+                    subprocess.DEVNULL,
+                    err,
+                    work / "tidy.time",
+                )
             if m.exit_code != 0:
-                raise BenchError("kessan-tidy run %d: exit %d: %s" % (
-                    index, m.exit_code, (work / "tidy.err").read_bytes()[-300:].decode()))
+                raise BenchError(
+                    "kessan-tidy run %d: exit %d: %s"
+                    % (index, m.exit_code, (work / "tidy.err").read_bytes()[-300:].decode())
+                )
             if index == 1:
                 with open(out, "rb") as f:
                     chunks = iter(lambda: f.read(1 << 20), b"")
@@ -490,8 +574,10 @@ def tidy_bench(tidy, work, companies, runs):
                 if written != rows + 1:
                     raise BenchError("kessan-tidy wrote %d lines, want %d" % (written, rows + 1))
             measured.append(m)
-            lines.append("  run %d: wall %.3f s, CPU %.3f s, peak RSS %.1f MiB, %.0f MB/s" % (
-                index, m.wall, m.cpu, m.rss_kb / 1024, size / 1e6 / m.wall))
+            lines.append(
+                "  run %d: wall %.3f s, CPU %.3f s, peak RSS %.1f MiB, %.0f MB/s"
+                % (index, m.wall, m.cpu, m.rss_kb / 1024, size / 1e6 / m.wall)
+            )
     finally:
         for path in (big, out):
             path.unlink(missing_ok=True)
@@ -504,7 +590,10 @@ def tidy_bench(tidy, work, companies, runs):
 
 def tidy_target(mb_s):
     return "  kessan-tidy %.0f MB/s >= %d: %s" % (
-        mb_s, TIDY_TARGET_MB_S, "met" if mb_s >= TIDY_TARGET_MB_S else "MISSED")
+        mb_s,
+        TIDY_TARGET_MB_S,
+        "met" if mb_s >= TIDY_TARGET_MB_S else "MISSED",
+    )
 
 
 # ---------------------------------------------------------------------------
@@ -513,14 +602,25 @@ def tidy_target(mb_s):
 def main(argv):
     parser = argparse.ArgumentParser(prog="bench", description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5, help="runs of each, at least 5 (5)")
-    parser.add_argument("--work-dir", type=pathlib.Path,
-                        help="where the runs write their 8,700 files, in a temporary folder "
-                             "(default: /dev/shm when it is a tmpfs, else the temporary folder)")
+    parser.add_argument(
+        "--work-dir",
+        type=pathlib.Path,
+        help="where the runs write their 8,700 files, in a temporary folder "
+        "(default: /dev/shm when it is a tmpfs, else the temporary folder)",
+    )
     parser.add_argument("--no-build", action="store_true", help="use build/ as it is")
-    parser.add_argument("--kessan", type=pathlib.Path, default=BUILD / "kessan",
-                        help="the tool to time (default: build/kessan)")
-    parser.add_argument("--kessan-tidy", type=pathlib.Path, default=BUILD / "kessan-tidy",
-                        help="the converter to time (default: build/kessan-tidy)")
+    parser.add_argument(
+        "--kessan",
+        type=pathlib.Path,
+        default=BUILD / "kessan",
+        help="the tool to time (default: build/kessan)",
+    )
+    parser.add_argument(
+        "--kessan-tidy",
+        type=pathlib.Path,
+        default=BUILD / "kessan-tidy",
+        help="the converter to time (default: build/kessan-tidy)",
+    )
     parser.add_argument("--tidy-only", action="store_true", help="time only kessan-tidy")
     args = parser.parse_args(argv)
     args.kessan = args.kessan.resolve()
@@ -536,8 +636,19 @@ def main(argv):
     if not args.no_build:
         run_checked([str(ROOT / "scripts" / "install-deps")])
         run_checked(["cmake", "--preset", "default"], cwd=ROOT, stdout=subprocess.DEVNULL)
-        run_checked(["cmake", "--build", "build", "-j2", "--target", "kessan", "scanner_bench",
-                     "kessan-tidy"], cwd=ROOT)
+        run_checked(
+            [
+                "cmake",
+                "--build",
+                "build",
+                "-j2",
+                "--target",
+                "kessan",
+                "scanner_bench",
+                "kessan-tidy",
+            ],
+            cwd=ROOT,
+        )
     url, host, path = base_url()
 
     tmp = pathlib.Path(tempfile.mkdtemp(prefix="kessan-bench-"))
@@ -548,8 +659,10 @@ def main(argv):
         pages = tmp / "pages"
         companies, size = sample.write(pages)
         expected = len(sample.with_figures(companies))
-        log("sample data set: %d pages (%d with figures), %.1f MB" % (
-            len(companies), expected, size / 1e6))
+        log(
+            "sample data set: %d pages (%d with figures), %.1f MB"
+            % (len(companies), expected, size / 1e6)
+        )
 
         if args.work_dir is not None:
             args.work_dir.mkdir(parents=True, exist_ok=True)
@@ -573,14 +686,15 @@ def main(argv):
         first = companies[0]["code"]
         reference = (first, (pages / ("%d.html" % first)).read_bytes())
         status, body = nginx.get("%s%d.html" % (url, first))
-        missing = next(c for c in CODES
-                       if not (pages / ("%d.html" % c)).exists())
+        missing = next(c for c in CODES if not (pages / ("%d.html" % c)).exists())
         status_missing, _ = nginx.get("%s%d.html" % (url, missing))
         if status != 200 or body != reference[1] or status_missing != 404:
             raise BenchError("nginx answers %d/%d instead of 200/404" % (status, status_missing))
 
-        log("nginx on 127.0.0.1:%d serves %s; runs write into %s (%s)" % (
-            nginx.port, url, work, filesystem_of(work)))
+        log(
+            "nginx on 127.0.0.1:%d serves %s; runs write into %s (%s)"
+            % (nginx.port, url, work, filesystem_of(work))
+        )
 
         a, b = [], []
         for index in range(1, args.runs + 1):
@@ -593,8 +707,10 @@ def main(argv):
                 else:
                     b.append(run_curl(work, index, nginx.port, host, path, reference))
                     m = b[-1]
-                log("  run %d %s: wall %.3f s, CPU %.3f s, peak RSS %.1f MiB" % (
-                    index, which, m.wall, m.cpu, m.rss_kb / 1024))
+                log(
+                    "  run %d %s: wall %.3f s, CPU %.3f s, peak RSS %.1f MiB"
+                    % (index, which, m.wall, m.cpu, m.rss_kb / 1024)
+                )
         load = os.getloadavg()
         nginx.stop()
         nginx = None
@@ -602,17 +718,27 @@ def main(argv):
         table, ratios = report_table(a, b)
         memory, flat = memory_report(a)
         log("")
-        log("== sweep of %d codes through nginx, %d runs each, alternating; (a) is %s" % (
-            len(CODES), args.runs, shown_path(args.kessan)))
+        log(
+            "== sweep of %d codes through nginx, %d runs each, alternating; (a) is %s"
+            % (len(CODES), args.runs, shown_path(args.kessan))
+        )
         log("machine: %s" % machine())
-        log("%s; %s; %s" % (version([NGINX, "-v"]), version(["curl", "--version"]).split(" (")[0],
-                            "working folders on %s" % filesystem_of(work)))
+        log(
+            "%s; %s; %s"
+            % (
+                version([NGINX, "-v"]),
+                version(["curl", "--version"]).split(" (")[0],
+                "working folders on %s" % filesystem_of(work),
+            )
+        )
         log("load average after the runs: %.2f %.2f %.2f" % load)
         for line in table:
             log(line)
         log("")
-        log("== %s memory during the sweep (VmRSS every %.2f s)" % (
-            shown_path(args.kessan), SAMPLE_EVERY_S))
+        log(
+            "== %s memory during the sweep (VmRSS every %.2f s)"
+            % (shown_path(args.kessan), SAMPLE_EVERY_S)
+        )
         for line in memory:
             log(line)
         log("")
@@ -625,11 +751,15 @@ def main(argv):
             log(line)
         log("")
         log("== targets")
-        log("  wall a/b %.3f <= %.2f: %s" % (ratios[0], WALL_TARGET,
-                                            "met" if ratios[0] <= WALL_TARGET else "MISSED"))
+        log(
+            "  wall a/b %.3f <= %.2f: %s"
+            % (ratios[0], WALL_TARGET, "met" if ratios[0] <= WALL_TARGET else "MISSED")
+        )
         log("  peak RSS a/b %.3f <= 1: %s" % (ratios[2], "met" if ratios[2] <= 1 else "MISSED"))
-        log("  memory flat (no run's VmRSS grows over 256 KiB past its first sample): %s" % (
-            "met" if flat else "MISSED"))
+        log(
+            "  memory flat (no run's VmRSS grows over 256 KiB past its first sample): %s"
+            % ("met" if flat else "MISSED")
+        )
         log(tidy_target(mb_s))
         return 0
     except BenchError as e:

@@ -5,7 +5,6 @@ Run from anywhere; the output is committed. Each file is named after what it hol
 """
 
 import pathlib
-import shutil
 import struct
 import sys
 
@@ -51,18 +50,25 @@ def read_sizes(*sizes):
 def corpus():
     out = {}
     lines = high_bit_lines()
-    out["euc_to_sjis"] = {f"line{i:02d}": l for i, l in enumerate(lines[:: max(1, len(lines) // 12)])}
+    out["euc_to_sjis"] = {
+        f"line{i:02d}": line for i, line in enumerate(lines[:: max(1, len(lines) // 12)])
+    }
     out["euc_to_sjis"]["katakana"] = b"\x8e\xb6\x8e\xcc\x8f\xec\xbf\xa1\xca1318\xa1\xcb"
     out["euc_to_sjis"]["lone_lead"] = "製作所".encode("euc_jp") + b"\xb0"
 
     texts = cell_texts()
-    amounts = [t for t in texts if "年".encode("shift_jis") not in t and "日".encode("shift_jis") not in t]
-    out["parse_amount"] = {f"cell{i:02d}": t for i, t in enumerate(amounts[:: max(1, len(amounts) // 16)])}
+    amounts = [
+        t for t in texts if "年".encode("shift_jis") not in t and "日".encode("shift_jis") not in t
+    ]
+    out["parse_amount"] = {
+        f"cell{i:02d}": t for i, t in enumerate(amounts[:: max(1, len(amounts) // 16)])
+    }
     dates = [t for t in texts if "年".encode("shift_jis") in t] + [b"2024/8/9", b"2024/6"]
     out["parse_period_date"] = {f"date{i:02d}": t for i, t in enumerate(dates)}
 
-    out["scanner"] = {f"page{code}": b"\n".join(lines_of(cases.PAGES[code]))
-                      for code in PAGE_CODES[:6]}
+    out["scanner"] = {
+        f"page{code}": b"\n".join(lines_of(cases.PAGES[code])) for code in PAGE_CODES[:6]
+    }
     out["next_line"] = {
         "page1308_crlf_reads37": read_sizes(37) + cases.PAGES[1308],
         "page1309_cr_reads300": read_sizes(300, 1) + cases.PAGES[1309],
@@ -72,8 +78,12 @@ def corpus():
         "line_ends_only": read_sizes(2, 1) + b"\r\n\n\r\r\r\n\n",
     }
     sweep = cases.EXPECTED_STDOUT.split(b"\n")[:96]  # the first four companies
-    merged = b"".join(l + b"\n" + l + b"\n" if l.count(b",") >= 2 and l[:1].isdigit() else l + b"\n"
-                      for l in sweep)
+    merged = b"".join(
+        line + b"\n" + line + b"\n"
+        if line.count(b",") >= 2 and line[:1].isdigit()
+        else line + b"\n"
+        for line in sweep
+    )
     out["tidy_blocks"] = {"sweep_output": b"\n".join(sweep) + b"\n", "summary_lines_twice": merged}
     return out
 

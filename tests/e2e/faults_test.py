@@ -15,8 +15,10 @@ FAULT_CODES = [c for c in CODES if c % 10 == 3]
 
 # The fault modes by turn (each a fifth of a second for resetmid, so few of those), and what
 # arrives of the page: all of it, part of it, or nothing (the request fails).
+# fmt: off
 CYCLE = (["shortbody"] * 4 + ["badchunk 1500"] * 4 + ["bytewise"] * 3 + ["redirectloop"] * 2 +
          ["bigheaders"] * 2 + ["garbage"] * 2 + ["reset"] * 2 + ["chunked 7"])
+# fmt: on
 FAILS = {"redirectloop", "reset"}
 
 
@@ -45,7 +47,7 @@ def garbage_copy(code):
     while len(reply) < 4096:
         x = (x * 1664525 + 1013904223) % 2**32
         reply.append(x >> 24)
-    return harness.without_line_ends(bytes(reply[reply.index(b"\n") + 1:]))
+    return harness.without_line_ends(bytes(reply[reply.index(b"\n") + 1 :]))
 
 
 def whole_copy(page):
@@ -54,11 +56,15 @@ def whole_copy(page):
     return harness.without_line_ends(page[:end])
 
 
-@unittest.skipIf(harness.windows_text_mode(),
-                 "Wine's WinINet answers several of these faults differently from the layer")
+@unittest.skipIf(
+    harness.windows_text_mode(),
+    "Wine's WinINet answers several of these faults differently from the layer",
+)
 class FaultSweep(harness.SweepTestCase):
-    PAGES = {**{c: results_page(c) for c in RESULT_CODES},
-             **{c: fault_page(c) for c in FAULT_CODES}}
+    PAGES = {
+        **{c: results_page(c) for c in RESULT_CODES},
+        **{c: fault_page(c) for c in FAULT_CODES},
+    }
     MODES = {c: fault_mode(i, c) for i, c in enumerate(FAULT_CODES)}
 
     @classmethod
@@ -77,9 +83,9 @@ class FaultSweep(harness.SweepTestCase):
 
     def test_standard_error_holds_progress_and_one_report_per_failed_request(self):
         lines = self.sweep.stderr.decode("shift_jis").splitlines()
-        reports = [l for l in lines if l == "URLオープンエラー"]
-        reasons = [l for l in lines if l.startswith(": ")]
-        progress = [l for l in lines if l != "URLオープンエラー" and not l.startswith(": ")]
+        reports = [line for line in lines if line == "URLオープンエラー"]
+        reasons = [line for line in lines if line.startswith(": ")]
+        progress = [line for line in lines if line != "URLオープンエラー" and not line.startswith(": ")]
         self.assertEqual(progress, [f"{c},{NAME},1" for c in RESULT_CODES])
         failing = [c for c, m in self.MODES.items() if m.split()[0] in FAILS]
         self.assertEqual(len(reports), len(failing))
@@ -104,7 +110,7 @@ class FaultSweep(harness.SweepTestCase):
                     self.assertTrue(got.endswith(page))
                 elif kind == "resetmid":
                     raw = self.PAGES[code]
-                    self.assertEqual(got, harness.without_line_ends(raw[:len(raw) // 2]))
+                    self.assertEqual(got, harness.without_line_ends(raw[: len(raw) // 2]))
                 elif kind == "badchunk":
                     self.assertEqual(got, harness.without_line_ends(self.PAGES[code][:1500]))
                 else:

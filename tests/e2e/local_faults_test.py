@@ -14,16 +14,27 @@ NAME = "検査商事"
 RESULT_CODES = [1301, 1302, 4321, 9999]
 PAGES = {c: cases.page_with_table(NAME, c, ["2024年6月期"], cases.SMALL) for c in RESULT_CODES}
 EXPECTED_STDOUT = "".join(f"{c},{NAME},1\n" + cases.SMALL_ROWS for c in RESULT_CODES).encode(
-    "shift_jis")
+    "shift_jis"
+)
 FILE_SIZE_LIMIT = 1000  # bytes; every results page's copy is longer
 
 
 def run_in(folder, service, preexec=None):
-    env = {k: v for k, v in os.environ.items() if k.lower() not in ("http_proxy", "no_proxy",
-                                                                   "all_proxy")}
+    env = {
+        k: v
+        for k, v in os.environ.items()
+        if k.lower() not in ("http_proxy", "no_proxy", "all_proxy")
+    }
     env["http_proxy"] = f"http://127.0.0.1:{service.port}"
-    return subprocess.run(harness.tool_command(), cwd=folder, env=env, stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=harness.SWEEP_SECONDS, preexec_fn=preexec)
+    return subprocess.run(
+        harness.tool_command(),
+        cwd=folder,
+        env=env,
+        stdin=subprocess.DEVNULL,
+        capture_output=True,
+        timeout=harness.SWEEP_SECONDS,
+        preexec_fn=preexec,
+    )
 
 
 def limit_file_size():
@@ -59,8 +70,9 @@ class LocalFaults(unittest.TestCase):
             self.assertEqual(done.stderr, b"")
             # -4 comes before the request: no page is asked for.
             self.assertEqual(len(self.service.requests()), before)
-            self.assertTrue(all(os.path.isdir(os.path.join(folder, f"{c}.html"))
-                                for c in RESULT_CODES))
+            self.assertTrue(
+                all(os.path.isdir(os.path.join(folder, f"{c}.html")) for c in RESULT_CODES)
+            )
 
     @unittest.skipIf(harness.windows_text_mode(), "the file size limit would bind Wine's own files")
     def test_a_copy_cut_short_by_a_full_disk_does_not_stop_the_scan_or_the_sweep(self):
@@ -68,16 +80,19 @@ class LocalFaults(unittest.TestCase):
             done = run_in(folder, self.service, preexec=limit_file_size)
             self.assertEqual(done.returncode, 0)
             self.assertEqual(done.stdout, EXPECTED_STDOUT)
-            self.assertEqual(done.stderr.decode("shift_jis").splitlines(),
-                             [f"{c},{NAME},1" for c in RESULT_CODES])
+            self.assertEqual(
+                done.stderr.decode("shift_jis").splitlines(),
+                [f"{c},{NAME},1" for c in RESULT_CODES],
+            )
             copies = sorted(os.listdir(folder))
             self.assertEqual(len(copies), len(CODES))
             for code in RESULT_CODES:
                 page = PAGES[code]
-                whole = harness.without_line_ends(page[:page.index(b"</TABLE>") + 8])
+                whole = harness.without_line_ends(page[: page.index(b"</TABLE>") + 8])
                 self.assertGreater(len(whole), FILE_SIZE_LIMIT)
-                self.assertEqual(pathlib.Path(folder, f"{code}.html").read_bytes(),
-                                 whole[:FILE_SIZE_LIMIT], code)
+                self.assertEqual(
+                    pathlib.Path(folder, f"{code}.html").read_bytes(), whole[:FILE_SIZE_LIMIT], code
+                )
 
 
 if __name__ == "__main__":

@@ -15,7 +15,7 @@ def expected_copy(page, stop_line):
     if stop_line is not None:
         start = page.index(stop_line)
         ends = [i for i in (page.find(b"\r", start), page.find(b"\n", start)) if i >= 0]
-        page = page[:min(ends)] if ends else page
+        page = page[: min(ends)] if ends else page
     return harness.without_line_ends(page)
 
 
@@ -47,8 +47,9 @@ class ResultsSweep(harness.SweepTestCase):
                 if code in cases.STOP_LINE and cases.STOP_LINE[code] is None:
                     self.assertEqual(self.sweep.copy(code), b"")
                 else:
-                    self.assertEqual(self.sweep.copy(code),
-                                     expected_copy(page, cases.STOP_LINE.get(code)))
+                    self.assertEqual(
+                        self.sweep.copy(code), expected_copy(page, cases.STOP_LINE.get(code))
+                    )
 
     def test_local_copies_of_missing_pages(self):
         not_found = harness.without_line_ends(self.service.get(harness.base_url() + "1311.html"))
@@ -79,8 +80,9 @@ class ResultsSweep(harness.SweepTestCase):
         for request in self.requests:
             self.assertEqual(request["method"], "GET")
         first = self.requests[0]
-        self.assertEqual(harness.without_default_port(first["target"]),
-                         harness.base_url() + "1300.html")
+        self.assertEqual(
+            harness.without_default_port(first["target"]), harness.base_url() + "1300.html"
+        )
         self.assertEqual(first["headers"].get("user-agent"), "qnv408")
         self.assertEqual(first["headers"].get("host"), harness.base_url().split("/")[2])
         self.assertEqual(first["headers"].get("accept"), "*/*")
@@ -88,8 +90,10 @@ class ResultsSweep(harness.SweepTestCase):
 
     def assert_lines_equal(self, actual, expected):
         # Compare line by line first, for a readable failure, then byte for byte.
-        self.assertEqual(actual.decode("shift_jis", "replace").splitlines(),
-                         expected.decode("shift_jis", "replace").splitlines())
+        self.assertEqual(
+            actual.decode("shift_jis", "replace").splitlines(),
+            expected.decode("shift_jis", "replace").splitlines(),
+        )
         self.assertEqual(actual, expected)
 
 
@@ -118,6 +122,7 @@ class DirectResultsSweep(ResultsSweep):
 class TinyproxyResultsSweep(ResultsSweep):
     """The same pages through Debian's tinyproxy in front of the stand-in: the same output and
     copies."""
+
     TINYPROXY = True
 
     def test_one_request_per_code_and_few_connections(self):

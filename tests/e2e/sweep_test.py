@@ -5,9 +5,11 @@ import unittest
 from kessan_testing import CODES, harness
 
 
-@unittest.skipIf(harness.windows_text_mode(),
-                 "the results sweep covers requests and copies of the Windows build; "
-                 "a second sweep would add a minute under Wine")
+@unittest.skipIf(
+    harness.windows_text_mode(),
+    "the results sweep covers requests and copies of the Windows build; "
+    "a second sweep would add a minute under Wine",
+)
 class EmptySweep(harness.SweepTestCase):
     """No page has figures: every code is requested once and copied, nothing is printed."""
 

@@ -9,6 +9,7 @@ from kessan_testing import results_page as rp
 M = "−"  # the page's dash for a missing value
 
 # Three periods in millions of yen, with minus, △ and ▲ negatives and missing values.
+# fmt: off
 KYOKUTO = [
     ["2024年3月", "2024年5月14日", "12ヶ月", "152,340百万円", "12,045百万円", "12,870百万円",
      "8,102百万円", "95.47円", "94.80円", "30.00円", "普通", "1,204.55円", "84,870千株",
@@ -23,29 +24,36 @@ KYOKUTO = [
      "198,004百万円", "91,660百万円", "15,000百万円", "25,400百万円", "51,003百万円", "46.5%",
      M, "△1.12%", "△2.41%", "△0.18%"],
 ]
+# fmt: on
 KYOKUTO_HEADERS = ["2024年3月期", "2023年3月期", "2022年3月期"]
 
 # One period in thousands of yen, a loss year; an ASCII "--" for a missing value prints 0.
+# fmt: off
 MINATO = [
     ["2024年12月", "2025年2月10日", "12ヶ月", "5,230,114千円", "-12,400千円", "△8,050千円",
      "△20,113千円", "△3.52円", "--", "0.00円", M, "412.07円", "5,700千株", "3,012,500千円",
      "2,348,900千円", "490,000千円", "0千円", "1,102,330千円", "78.0%", M, "△0.67%", "△0.86%",
      "△0.27%"],
 ]
+# fmt: on
 
 # One small period, used by the delivery-mode cases.
+# fmt: off
 SMALL = [
     ["2024年6月", "2024年8月9日", "12ヶ月", "812百万円", "41百万円", "44百万円", "30百万円",
      "15.20円", M, "5.00円", "普通", "320.50円", "2,000千株", "900百万円", "641百万円",
      "100百万円", "0百万円", "420百万円", "71.2%", "3百万円", "3.33%", "4.68%", "4.89%"],
 ]
+# fmt: on
 
 # A short first period (6 months) and a third-quarter style figure with 万 units.
+# fmt: off
 NANIWA = [
     ["2024年9月", "2024年11月8日", "6ヶ月", "3万円", "1.5万円", "2百万円", "1千円",
      "0.5円", "1.5円", "2.5円", "5", "12.345円", "1万株", "7千万円", "5百円", "10円",
      "1,000", "2,000千", "12.5%", "100", "0.125%", "2.675%", "1.005%"],
 ]
+# fmt: on
 
 
 def columns_with(base, column, item, value):
@@ -56,8 +64,9 @@ def columns_with(base, column, item, value):
 
 
 def page_with_table(name, code, headers, columns, before=(), after=()):
-    return rp.page(list(before) + [rp.name_line(name, code)] +
-                   rp.table_lines(headers, columns) + list(after))
+    return rp.page(
+        list(before) + [rp.name_line(name, code)] + rp.table_lines(headers, columns) + list(after)
+    )
 
 
 PAGES = {}
@@ -70,16 +79,19 @@ PAGES[1302] = page_with_table("みなと商事", 1302, ["2024年12月期"], MINA
 # A value line that is only a tag is no item: the cell's later values move up.
 PAGES[1303] = page_with_table("北辰物産", 1303, ["2024年6月期"], columns_with(SMALL, 0, 21, ""))
 # A months cell of 0 in the second column ends the page with 0: nothing printed.
-PAGES[1304] = page_with_table("東雲工業", 1304, ["2024年3月期", "2023年3月期"],
-                              columns_with(KYOKUTO[:2], 1, 3, "0ヶ月"))
+PAGES[1304] = page_with_table(
+    "東雲工業", 1304, ["2024年3月期", "2023年3月期"], columns_with(KYOKUTO[:2], 1, 3, "0ヶ月")
+)
 # No results table at all.
 PAGES[1305] = rp.page([rp.name_line("白樺食品", 1305), "<P>決算情報はありません。</P>"])
 # A name line without the parentheses: the layout is not followed.
-PAGES[1306] = rp.page(['<TD><FONT size="+1">名無し株式会社</FONT></TD>'] +
-                      rp.table_lines(["2024年3月期"], SMALL))
+PAGES[1306] = rp.page(
+    ['<TD><FONT size="+1">名無し株式会社</FONT></TD>'] + rp.table_lines(["2024年3月期"], SMALL)
+)
 # Four periods announced: three are printed; the fourth column's months of 0 does not count.
-PAGES[1307] = page_with_table("四国精機", 1307, KYOKUTO_HEADERS + ["2021年3月期"],
-                              KYOKUTO + columns_with(SMALL, 0, 3, "0ヶ月"))
+PAGES[1307] = page_with_table(
+    "四国精機", 1307, KYOKUTO_HEADERS + ["2021年3月期"], KYOKUTO + columns_with(SMALL, 0, 3, "0ヶ月")
+)
 # CR LF line ends, chunked delivery.
 PAGES[1308] = page_with_table("港湾運輸", 1308, ["2024年6月期"], SMALL).replace(b"\n", b"\r\n")
 MODES[1308] = "chunked 37"
@@ -90,20 +102,25 @@ MODES[1309] = "drip 300"
 # piece "<BR>" is empty. The cell's later values move up, and since the row's last cell has
 # one line fewer, every later row starts one item early. A table start split across two
 # pieces is never seen (code 1319).
-PAGES[1310] = page_with_table("長尺興業", 1310, ["2024年6月期"],
-                              columns_with(SMALL, 0, 4, " " * 246 + "812百万円"))
+PAGES[1310] = page_with_table(
+    "長尺興業", 1310, ["2024年6月期"], columns_with(SMALL, 0, 4, " " * 246 + "812百万円")
+)
 # A value text longer than the cell buffer is cut before the first character that does not
 # fit in 63 bytes: 58 spaces, 812 and 百 fit, 万 does not.
-PAGES[1320] = page_with_table("境界計測", 1320, ["2024年6月期"],
-                              columns_with(SMALL, 0, 4, " " * 58 + "812百万円"))
-PAGES[1319] = rp.page([rp.name_line("分断電子", 1319), " " * 240 + rp.TABLE_START] +
-                      rp.table_lines(["2024年6月期"], SMALL)[1:])
+PAGES[1320] = page_with_table(
+    "境界計測", 1320, ["2024年6月期"], columns_with(SMALL, 0, 4, " " * 58 + "812百万円")
+)
+PAGES[1319] = rp.page(
+    [rp.name_line("分断電子", 1319), " " * 240 + rp.TABLE_START]
+    + rp.table_lines(["2024年6月期"], SMALL)[1:]
+)
 # Served after a redirect.
 PAGES[1312] = page_with_table("迂回通信", 1312, ["2024年6月期"], SMALL)
 MODES[1312] = "redirect 2"
 # A header cell whose end is on the next line: the layout is not followed.
-PAGES[1313] = rp.page([rp.name_line("改行電機", 1313), rp.TABLE_START, "<TR>",
-                       rp.HEADER_CELL, "2024年3月期</TD>", "</TR>"])
+PAGES[1313] = rp.page(
+    [rp.name_line("改行電機", 1313), rp.TABLE_START, "<TR>", rp.HEADER_CELL, "2024年3月期</TD>", "</TR>"]
+)
 # The connection is reset before any response: the request fails.
 PAGES[1314] = page_with_table("断線工業", 1314, ["2024年6月期"], SMALL)
 MODES[1314] = "reset"
@@ -111,16 +128,20 @@ MODES[1314] = "reset"
 PAGES[1315] = page_with_table("浪速電機", 1315, ["2024年9月中間期"], NANIWA)
 MODES[1315] = "status500"
 # Figures without a name line, dates written with slashes: no name, default dates.
-PAGES[1316] = rp.page(rp.table_lines(["2024年6月期"],
-                                     columns_with(columns_with(SMALL, 0, 1, "2024/6"), 0, 2,
-                                                  "2024/8/9")))
+PAGES[1316] = rp.page(
+    rp.table_lines(
+        ["2024年6月期"], columns_with(columns_with(SMALL, 0, 1, "2024/6"), 0, 2, "2024/8/9")
+    )
+)
 # A NUL byte inside a value line hides the rest of that line from the scan.
 PAGES[1317] = page_with_table("零細精工", 1317, ["2024年6月期"], SMALL).replace(
-    "812百万円<BR>".encode("euc_jp"), "8\x0012百万円<BR>".encode("euc_jp"))
+    "812百万円<BR>".encode("euc_jp"), "8\x0012百万円<BR>".encode("euc_jp")
+)
 # A name in half-width katakana (EUC-JP single shift 8E) and JIS X 0212 (8F, here 鷗).
-PAGES[1318] = rp.page([b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\x8f\xec\xbf'
-                       b'\xa1\xca1318\xa1\xcb</FONT>'] +
-                      rp.table_lines(["2024年6月期"], SMALL))
+PAGES[1318] = rp.page(
+    [b'<TD><FONT size="+1">\x8e\xb6\x8e\xcc\x8f\xec\xbf' b"\xa1\xca1318\xa1\xcb</FONT>"]
+    + rp.table_lines(["2024年6月期"], SMALL)
+)
 
 # Two periods.
 PAGES[1321] = page_with_table("二葉電工", 1321, KYOKUTO_HEADERS[:2], KYOKUTO[:2])
@@ -221,6 +242,7 @@ SHIFTED_ROWS = """\
 総資産経常利益率,0.00
 """
 
+# fmt: off
 EXPECTED_STDOUT = (
     "1301,極東製作所,3\n" + KYOKUTO_ROWS +
     "1302,みなと商事,1\n" + """\
@@ -294,16 +316,19 @@ EXPECTED_STDOUT = (
     "1320,境界計測,1\n" + SMALL_ROWS.replace("売上高,812000000", "売上高,81200") +
     # The first two fields of every row of the three-period company.
     "1321,二葉電工,2\n" + "".join(line.rsplit(",", 1)[0] + "\n"
-                                 for line in KYOKUTO_ROWS.splitlines()) +
+                              for line in KYOKUTO_ROWS.splitlines()) +
     "".join(f"{code},{name},1\n" + SMALL_ROWS for code, (name, _) in SERVER_HABITS.items())
 ).encode("shift_jis")
+# fmt: on
 
+# fmt: off
 EXPECTED_STDERR_LINES = [
     "1301,極東製作所,3", "1302,みなと商事,1", "1303,北辰物産,1", "1307,四国精機,3",
     "1308,港湾運輸,1", "1309,朝霧化学,1", "1310,長尺興業,1", "1312,迂回通信,1",
     "URLオープンエラー", ": Connection reset by peer",  # RESET_REPORT
     "1315,浪速電機,1", "1316,,1", "1317,零細精工,1", "1318,ｶﾌ〓,1", "1320,境界計測,1", "1321,二葉電工,2",
 ] + [f"{code},{name},1" for code, (name, _) in SERVER_HABITS.items()]
-EXPECTED_STDERR = "".join(l + "\n" for l in EXPECTED_STDERR_LINES).encode("shift_jis")
+# fmt: on
+EXPECTED_STDERR = "".join(line + "\n" for line in EXPECTED_STDERR_LINES).encode("shift_jis")
 REQUEST_FAILED = "URLオープンエラー\n".encode("shift_jis")
 RESET_REPORT = REQUEST_FAILED + b": Connection reset by peer\n"

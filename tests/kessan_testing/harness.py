@@ -29,8 +29,19 @@ class StandIn:
         self.host = host
         self.dir = tempfile.TemporaryDirectory(prefix="kessan-standin-")
         self.log_path = pathlib.Path(self.dir.name) / "requests.log"
-        command = [sys.executable, str(SERVICE), "--pages", str(pages), "--host", host,
-                   "--port", str(port), "--log", str(self.log_path), "--exit-on-stdin-eof"]
+        command = [
+            sys.executable,
+            str(SERVICE),
+            "--pages",
+            str(pages),
+            "--host",
+            host,
+            "--port",
+            str(port),
+            "--log",
+            str(self.log_path),
+            "--exit-on-stdin-eof",
+        ]
         if modes is not None:
             modes_path = pathlib.Path(self.dir.name) / "modes"
             modes_path.write_text("".join(f"{code} {mode}\n" for code, mode in modes.items()))
@@ -86,12 +97,17 @@ class Tinyproxy:
             config = pathlib.Path(self.dir.name) / "tinyproxy.conf"
             # As root it drops its privileges, and needs no file after that.
             user = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""
-            config.write_text(f"Port {self.port}\nListen 127.0.0.1\nAllow 127.0.0.1\n{user}"
-                              f"Timeout 60\nMaxClients 50\nLogLevel Error\n"
-                              f"Upstream http 127.0.0.1:{upstream_port}\n")
-            self.process = subprocess.Popen(["tinyproxy", "-d", "-c", str(config)],
-                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                            stderr=subprocess.DEVNULL)
+            config.write_text(
+                f"Port {self.port}\nListen 127.0.0.1\nAllow 127.0.0.1\n{user}"
+                f"Timeout 60\nMaxClients 50\nLogLevel Error\n"
+                f"Upstream http 127.0.0.1:{upstream_port}\n"
+            )
+            self.process = subprocess.Popen(
+                ["tinyproxy", "-d", "-c", str(config)],
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+            )
             deadline = time.monotonic() + 5
             while self.process.poll() is None and time.monotonic() < deadline:
                 try:
@@ -131,9 +147,14 @@ class Run:
             env["http_proxy"] = f"http://127.0.0.1:{service.port}"
         env.update(extra_env or {})
         self.output = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
-        self.process = subprocess.Popen(command, cwd=self.path, env=env, stdin=subprocess.DEVNULL,
-                                        stdout=self.output[0],
-                                        stderr=subprocess.STDOUT if merged else self.output[1])
+        self.process = subprocess.Popen(
+            command,
+            cwd=self.path,
+            env=env,
+            stdin=subprocess.DEVNULL,
+            stdout=self.output[0],
+            stderr=subprocess.STDOUT if merged else self.output[1],
+        )
         self.started = time.monotonic()
         if wait:
             self.finish()
@@ -191,8 +212,10 @@ class SweepTestCase(unittest.TestCase):
             cls.skip_reason = "tinyproxy is not installed (scripts/install-deps installs it)"
             return
         if cls.TINYPROXY and windows_text_mode() and os.environ.get("KESSAN_WINE_TINYPROXY") != "1":
-            cls.skip_reason = ("under Wine a third sweep adds a third to the Windows tests; "
-                               "KESSAN_WINE_TINYPROXY=1 runs it")
+            cls.skip_reason = (
+                "under Wine a third sweep adds a third to the Windows tests; "
+                "KESSAN_WINE_TINYPROXY=1 runs it"
+            )
             return
         cls.pages = tempfile.TemporaryDirectory(prefix="kessan-pages-")
         for code, page in cls.PAGES.items():
@@ -200,8 +223,12 @@ class SweepTestCase(unittest.TestCase):
         if cls.TINYPROXY:
             cls.service = StandIn(cls.pages.name, cls.MODES)
             cls.proxy = Tinyproxy(cls.service.port)
-            cls.sweep = Run(tool_command(), cls.service, wait=False,
-                            extra_env={"http_proxy": f"http://127.0.0.1:{cls.proxy.port}"})
+            cls.sweep = Run(
+                tool_command(),
+                cls.service,
+                wait=False,
+                extra_env={"http_proxy": f"http://127.0.0.1:{cls.proxy.port}"},
+            )
             return
         if not cls.DIRECT:
             cls.service = StandIn(cls.pages.name, cls.MODES)
@@ -214,8 +241,9 @@ class SweepTestCase(unittest.TestCase):
             cls.pages.cleanup()
             cls.skip_reason = f"{e} (another run of this build folder's tests?)"
             return
-        cls.sweep = Run(shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service,
-                        proxy=False, wait=False)
+        cls.sweep = Run(
+            shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service, proxy=False, wait=False
+        )
 
     @classmethod
     def setUpClass(cls):

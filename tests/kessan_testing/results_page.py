@@ -38,7 +38,7 @@ def table_lines(headers, columns, rows=ROW_LABELS):
         lines += ["<TR>", LABEL_CELL]
         lines += [f"{label}<BR>" for label in labels[:-1]] + [f"{labels[-1]}</TD>"]
         for column in columns:
-            values = [v for v in column[item:item + len(labels)] if v is not None]
+            values = [v for v in column[item : item + len(labels)] if v is not None]
             lines.append(VALUE_CELL)
             lines += [f"{v}<BR>" for v in values] + ["</TD>"]
         lines.append("</TR>")
@@ -52,4 +52,6 @@ def page(body_lines, title="企業情報", line_end="\n"):
     lines = ["<HTML>", "<HEAD>", f"<TITLE>{title}</TITLE>", "</HEAD>", "<BODY>"]
     lines += body_lines + ["</BODY>", "</HTML>"]
     end = line_end.encode("ascii")
-    return b"".join((l if isinstance(l, bytes) else l.encode("euc_jp")) + end for l in lines)
+    return b"".join(
+        (line if isinstance(line, bytes) else line.encode("euc_jp")) + end for line in lines
+    )

@@ -33,9 +33,11 @@ MILLION_YEN, THOUSAND_YEN, YEN, THOUSAND_SHARES, PERCENT = "百万円", "千円"
 
 # Items 4..23 (item 11, the dividend class, is text): (unit kind, decimals).
 AMOUNT, PER_SHARE, SHARES, RATIO1, RATIO2 = "amount", "per_share", "shares", "ratio1", "ratio2"
+# fmt: off
 ITEM_KIND = {4: AMOUNT, 5: AMOUNT, 6: AMOUNT, 7: AMOUNT, 8: PER_SHARE, 9: PER_SHARE,
              10: PER_SHARE, 12: PER_SHARE, 13: SHARES, 14: AMOUNT, 15: AMOUNT, 16: AMOUNT,
              17: AMOUNT, 18: AMOUNT, 19: RATIO1, 20: AMOUNT, 21: RATIO2, 22: RATIO2, 23: RATIO2}
+# fmt: on
 
 # Kinds of page.
 RESULTS, NO_TABLE, MONTHS_ZERO = "results", "no_table", "months_zero"
@@ -50,6 +52,7 @@ MORAE = PLAIN_MORAE.split() * 3 + VOICED_MORAE.split()
 UNFIT = ("クソ", "バカ", "カス", "ブス", "ボケ", "シネ", "ホモ", "チビ", "デブ", "ハゲ", "ケツ", "マヌケ")
 
 # Per thousand block of codes: sector name and name endings that suit it.
+# fmt: off
 SECTORS = {
     1: [(8, "建設業", ["建設", "組", "工務", "土木", "住建"]), (2, "水産・農林業", ["水産", "農産"])],
     2: [(6, "食料品", ["食品", "製菓", "乳業", "製粉", "醸造"]),
@@ -69,22 +72,23 @@ SECTORS = {
         (1, "倉庫・運輸関連業", ["倉庫", "物流"]), (2, "情報・通信業", ["通信", "放送"]),
         (1, "電気・ガス業", ["電力", "瓦斯"]), (2, "サービス業", ["サービス", "ワークス"])],
 }
+# fmt: on
 GENERIC_ENDINGS = ["ホールディングス", "工業", "産業", "興業"]
-MARKETS = [("東証プライム", 0.45), ("東証スタンダード", 0.35), ("東証グロース", 0.12),
-           ("名証メイン", 0.05), ("福証", 0.03)]
+MARKETS = [("東証プライム", 0.45), ("東証スタンダード", 0.35), ("東証グロース", 0.12), ("名証メイン", 0.05), ("福証", 0.03)]
+# fmt: off
 PLACES = ["東京都千代田区", "東京都中央区", "東京都港区", "東京都品川区", "大阪府大阪市北区",
           "大阪府大阪市中央区", "愛知県名古屋市中区", "神奈川県横浜市西区", "福岡県福岡市博多区",
           "北海道札幌市中央区", "宮城県仙台市青葉区", "広島県広島市中区", "京都府京都市下京区",
           "兵庫県神戸市中央区", "静岡県浜松市中区", "新潟県新潟市中央区"]
+# fmt: on
+# fmt: off
 PRODUCTS = ["産業用部材", "精密部品", "業務用機器", "生活関連商品", "建築資材", "電子部品",
             "包装資材", "物流サービス", "業務用ソフトウェア", "加工食品", "化学素材", "計測機器"]
+# fmt: on
 REGIONS = ["首都圏", "関西圏", "中部地区", "九州地区", "東北地区", "国内全域", "アジア各国"]
 CUSTOMERS = ["大手製造業", "官公庁", "量販店", "建設会社", "医療機関", "中堅企業", "個人顧客"]
-NO_TABLE_TEXTS = ["決算情報はありません。", "上場準備中のため、決算情報は掲載していません。",
-                  "決算情報は現在準備中です。"]
-NOTES = ["※ 金額は単位未満を切り捨てて表示しています。",
-         "※ 「−」は該当する数値がないことを示します。",
-         "※ 1株当りの数値は期中平均株式数により算出しています。"]
+NO_TABLE_TEXTS = ["決算情報はありません。", "上場準備中のため、決算情報は掲載していません。", "決算情報は現在準備中です。"]
+NOTES = ["※ 金額は単位未満を切り捨てて表示しています。", "※ 「−」は該当する数値がないことを示します。", "※ 1株当りの数値は期中平均株式数により算出しています。"]
 
 
 # ---------------------------------------------------------------------------
@@ -94,7 +98,7 @@ NOTES = ["※ 金額は単位未満を切り捨てて表示しています。",
 def figure(value, kind, unit):
     """[mantissa, decimals, unit] of a value, as the page writes it; a float value is rounded."""
     decimals = {PER_SHARE: 2, RATIO1: 1, RATIO2: 2}.get(kind, 0)
-    mantissa = int(round(value * 10 ** decimals))
+    mantissa = int(round(value * 10**decimals))
     return [mantissa, decimals, unit]
 
 
@@ -140,19 +144,34 @@ def company_periods(rng, count, unit):
         bps = equity * 1_000_000 / (shares * 1000)
         dividend = max(0.0, round(eps * payout * 2) / 2) if eps > 0 else rng.choice([0.0, 5.0])
         values = {
-            4: (sales, AMOUNT), 5: (operating, AMOUNT), 6: (ordinary, AMOUNT), 7: (net, AMOUNT),
-            8: (eps, PER_SHARE), 9: (eps * rng.uniform(0.97, 0.999), PER_SHARE),
-            10: (dividend, PER_SHARE), 12: (bps, PER_SHARE), 13: (shares, SHARES),
-            14: (assets, AMOUNT), 15: (equity, AMOUNT), 16: (capital, AMOUNT),
-            17: (assets * debt_share, AMOUNT), 18: (retained, AMOUNT),
-            19: (equity / assets * 100, RATIO1), 20: (assets * rng.gauss(0.004, 0.01), AMOUNT),
-            21: (net / assets * 100, RATIO2), 22: (net / equity * 100, RATIO2),
+            4: (sales, AMOUNT),
+            5: (operating, AMOUNT),
+            6: (ordinary, AMOUNT),
+            7: (net, AMOUNT),
+            8: (eps, PER_SHARE),
+            9: (eps * rng.uniform(0.97, 0.999), PER_SHARE),
+            10: (dividend, PER_SHARE),
+            12: (bps, PER_SHARE),
+            13: (shares, SHARES),
+            14: (assets, AMOUNT),
+            15: (equity, AMOUNT),
+            16: (capital, AMOUNT),
+            17: (assets * debt_share, AMOUNT),
+            18: (retained, AMOUNT),
+            19: (equity / assets * 100, RATIO1),
+            20: (assets * rng.gauss(0.004, 0.01), AMOUNT),
+            21: (net / assets * 100, RATIO2),
+            22: (net / equity * 100, RATIO2),
             23: (ordinary / assets * 100, RATIO2),
         }
         figures = {}
         for item, (value, kind) in values.items():
-            item_unit = {AMOUNT: unit, SHARES: THOUSAND_SHARES, RATIO1: PERCENT,
-                         RATIO2: PERCENT}.get(kind, YEN)
+            item_unit = {
+                AMOUNT: unit,
+                SHARES: THOUSAND_SHARES,
+                RATIO1: PERCENT,
+                RATIO2: PERCENT,
+            }.get(kind, YEN)
             if kind == AMOUNT:
                 value *= scale
             figures[item] = figure(round_to_nonzero(value, kind), kind, item_unit)
@@ -171,8 +190,9 @@ def company_periods(rng, count, unit):
 
 def period_dates(rng, count, months_zero_column):
     """Per period, newest first: (end year, end month), announcement date or None, months."""
-    end_month = rng.choices([3, 12, 9, 6, 2, 5, 8, 11, 1, 4, 7, 10],
-                            [60, 14, 5, 4, 4, 3, 3, 2, 2, 1, 1, 1])[0]
+    end_month = rng.choices(
+        [3, 12, 9, 6, 2, 5, 8, 11, 1, 4, 7, 10], [60, 14, 5, 4, 4, 3, 3, 2, 2, 1, 1, 1]
+    )[0]
     year = 2025 if end_month <= 3 else 2024
     lag = rng.randint(35, 50)
     dates = []
@@ -208,8 +228,7 @@ def codes_with_pages(rng, count):
     """count codes of 1300..9999, denser in some hundreds than in others."""
     blocks = range(FIRST_CODE // 100, LAST_CODE // 100 + 1)
     weights = {block: rng.uniform(0.2, 1.0) for block in blocks}
-    keyed = [(rng.random() ** (1 / weights[code // 100]), code)
-             for code in CODES]
+    keyed = [(rng.random() ** (1 / weights[code // 100]), code) for code in CODES]
     return sorted(code for _, code in sorted(keyed, reverse=True)[:count])
 
 
@@ -252,14 +271,25 @@ def make_company(seed, code, taken):
     if kind != NO_TABLE:
         dates = period_dates(rng, count, months_zero_column)
         for (end, announced, months), figures in zip(dates, company_periods(rng, count, unit)):
-            periods.append({"end": end, "announced": announced, "months": months,
-                            "dividend_class": "普通" if figures[10] and figures[10][0] else None,
-                            "figures": {str(k): v for k, v in sorted(figures.items())}})
+            periods.append(
+                {
+                    "end": end,
+                    "announced": announced,
+                    "months": months,
+                    "dividend_class": "普通" if figures[10] and figures[10][0] else None,
+                    "figures": {str(k): v for k, v in sorted(figures.items())},
+                }
+            )
     market = rng.choices([m for m, _ in MARKETS], [w for _, w in MARKETS])[0]
     negative = rng.choices(["-", "△", "▲", "mixed"], [35, 35, 20, 10])[0]
     return {
-        "code": code, "name": name, "kind": kind, "market": market, "sector": sector,
-        "negative": negative, "line_end": "\r\n" if rng.random() < 0.3 else "\n",
+        "code": code,
+        "name": name,
+        "kind": kind,
+        "market": market,
+        "sector": sector,
+        "negative": negative,
+        "line_end": "\r\n" if rng.random() < 0.3 else "\n",
         "periods": periods,
     }
 
@@ -300,9 +330,11 @@ def figure_text(fig, style, rng):
 def column_texts(period, style, rng):
     """The 23 value texts of one period, in item order."""
     (year, month), announced, months = period["end"], period["announced"], period["months"]
-    texts = ["%d年%d月" % (year, month),
-             "%d年%d月%d日" % tuple(announced) if announced else MISSING,
-             "%dヶ月" % months]
+    texts = [
+        "%d年%d月" % (year, month),
+        "%d年%d月%d日" % tuple(announced) if announced else MISSING,
+        "%dヶ月" % months,
+    ]
     for item in range(4, 24):
         if item == 11:
             texts.append(period["dividend_class"] or MISSING)
@@ -316,16 +348,20 @@ def header_text(period):
 
 
 def description(rng, company):
-    sentences = ["%sの製造・販売を主力とし、%s向けの%sにも展開しています。" % (
-                     rng.choice(PRODUCTS), rng.choice(CUSTOMERS), rng.choice(PRODUCTS)),
-                 "%sを中心に営業拠点を持ち、%sとの取引が売上の多くを占めます。" % (
-                     rng.choice(REGIONS), rng.choice(CUSTOMERS))]
+    sentences = [
+        "%sの製造・販売を主力とし、%s向けの%sにも展開しています。"
+        % (rng.choice(PRODUCTS), rng.choice(CUSTOMERS), rng.choice(PRODUCTS)),
+        "%sを中心に営業拠点を持ち、%sとの取引が売上の多くを占めます。" % (rng.choice(REGIONS), rng.choice(CUSTOMERS)),
+    ]
     if rng.random() < 0.6:
-        sentences.append("%d年に現在の商号へ変更し、%d年に%sへ上場しました。" % (
-            rng.randint(1960, 2000), rng.randint(1975, 2020), company["market"]))
+        sentences.append(
+            "%d年に現在の商号へ変更し、%d年に%sへ上場しました。"
+            % (rng.randint(1960, 2000), rng.randint(1975, 2020), company["market"])
+        )
     if rng.random() < 0.4:
-        sentences.append("近年は%sの開発と%sでの販路拡大に力を入れています。" % (
-            rng.choice(PRODUCTS), rng.choice(REGIONS)))
+        sentences.append(
+            "近年は%sの開発と%sでの販路拡大に力を入れています。" % (rng.choice(PRODUCTS), rng.choice(REGIONS))
+        )
     return "".join(sentences)
 
 
@@ -336,7 +372,8 @@ def page_lines(company, seed):
     periods = company["periods"]
     fiscal_month = periods[0]["end"][1] if periods else rng.choice([3, 12])
     lines = [
-        "<HTML>", "<HEAD>",
+        "<HTML>",
+        "<HEAD>",
         '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=EUC-JP">',
         "<TITLE>%s（%d）企業情報 - 決算</TITLE>" % (name, code),
         '<LINK REL="stylesheet" HREF="/css/profile.css" TYPE="text/css">',
@@ -356,11 +393,12 @@ def page_lines(company, seed):
         "</TR>",
         "</TABLE>",
         '<TABLE WIDTH="100%" BORDER="0" CELLSPACING="0" CELLPADDING="2">',
-        '<TR><TD WIDTH="15%%">所在地</TD><TD>%s%d丁目%d番%d号</TD></TR>' % (
-            rng.choice(PLACES), rng.randint(1, 9), rng.randint(1, 30), rng.randint(1, 20)),
+        '<TR><TD WIDTH="15%%">所在地</TD><TD>%s%d丁目%d番%d号</TD></TR>'
+        % (rng.choice(PLACES), rng.randint(1, 9), rng.randint(1, 30), rng.randint(1, 20)),
         "<TR><TD>設立</TD><TD>%d年%d月</TD></TR>" % (rng.randint(1920, 2015), rng.randint(1, 12)),
         "<TR><TD>従業員数</TD><TD>{:,}人（連結）</TD></TR>".format(
-            int(math.exp(rng.gauss(math.log(1500), 1.2))) + 10),
+            int(math.exp(rng.gauss(math.log(1500), 1.2))) + 10
+        ),
         "<TR><TD>決算期</TD><TD>%d月</TD></TR>" % fiscal_month,
         "<TR><TD>単元株数</TD><TD>100株</TD></TR>",
         "</TABLE>",
@@ -376,9 +414,9 @@ def page_lines(company, seed):
     lines += [
         '<HR SIZE="1" NOSHADE>',
         '<P ALIGN="RIGHT"><A HREF="/biz/independent/%d.html">このページの先頭へ</A></P>' % code,
-        '<CENTER><FONT SIZE="-1">企業情報は各社の開示資料をもとに作成しています。'
-        "掲載内容は架空のものです。</FONT></CENTER>",
-        "</BODY>", "</HTML>",
+        '<CENTER><FONT SIZE="-1">企業情報は各社の開示資料をもとに作成しています。' "掲載内容は架空のものです。</FONT></CENTER>",
+        "</BODY>",
+        "</HTML>",
     ]
     return lines
 
@@ -408,8 +446,9 @@ def write(folder, seed=SEED, count=COMPANY_COUNT):
     # One company a line; json.dumps without indent is the fast encoder.
     head = json.dumps({"seed": seed, "first_code": FIRST_CODE, "last_code": LAST_CODE})
     body = ",\n".join(json.dumps(c, ensure_ascii=False) for c in companies)
-    (folder / RECORD_NAME).write_text(head[:-1] + ', "companies": [\n' + body + "\n]}\n",
-                                      encoding="utf-8")
+    (folder / RECORD_NAME).write_text(
+        head[:-1] + ', "companies": [\n' + body + "\n]}\n", encoding="utf-8"
+    )
     return companies, size
 
 
@@ -422,16 +461,28 @@ def main(argv):
     parser = argparse.ArgumentParser(description="Writes the sample data set into DIR.")
     parser.add_argument("dir", metavar="DIR")
     parser.add_argument("--seed", type=int, default=SEED)
-    parser.add_argument("--count", type=int, default=COMPANY_COUNT,
-                        help="companies with a page (at most %d)" % len(CODES))
+    parser.add_argument(
+        "--count",
+        type=int,
+        default=COMPANY_COUNT,
+        help="companies with a page (at most %d)" % len(CODES),
+    )
     args = parser.parse_args(argv)
     if not 1 <= args.count <= len(CODES):
         parser.error("--count must be 1..%d" % len(CODES))
     started = time.monotonic()
     companies, size = write(args.dir, args.seed, args.count)
-    print("sample: %d pages (%d with figures), %.1f MB, %.1f KB a page on average, in %.1f s, in %s"
-          % (len(companies), len(with_figures(companies)), size / 1e6, size / len(companies) / 1e3,
-             time.monotonic() - started, os.path.abspath(args.dir)))
+    print(
+        "sample: %d pages (%d with figures), %.1f MB, %.1f KB a page on average, in %.1f s, in %s"
+        % (
+            len(companies),
+            len(with_figures(companies)),
+            size / 1e6,
+            size / len(companies) / 1e3,
+            time.monotonic() - started,
+            os.path.abspath(args.dir),
+        )
+    )
     return 0
 
 

@@ -112,14 +112,20 @@ class Sweep(unittest.TestCase):
         if self.sweep.stdout != expected:
             got = self.sweep.stdout.split(b"\n")
             want = expected.split(b"\n")
-            first = next((i for i, (g, w) in enumerate(zip(got, want)) if g != w),
-                         min(len(got), len(want)))
-            self.fail("line %d: got %r, want %r (%d lines, want %d)" % (
-                first + 1, got[first:first + 1], want[first:first + 1], len(got), len(want)))
+            first = next(
+                (i for i, (g, w) in enumerate(zip(got, want)) if g != w), min(len(got), len(want))
+            )
+            self.fail(
+                "line %d: got %r, want %r (%d lines, want %d)"
+                % (first + 1, got[first : first + 1], want[first : first + 1], len(got), len(want))
+            )
 
     def test_standard_error_lists_the_companies(self):
-        expected = "".join("%d,%s,%d\n" % (c["code"], c["name"], len(c["periods"]))
-                           for c in self.companies if c["kind"] == sample.RESULTS)
+        expected = "".join(
+            "%d,%s,%d\n" % (c["code"], c["name"], len(c["periods"]))
+            for c in self.companies
+            if c["kind"] == sample.RESULTS
+        )
         self.assertEqual(self.sweep.stderr, expected.encode("shift_jis"))
 
     def test_local_copies(self):
@@ -130,8 +136,9 @@ class Sweep(unittest.TestCase):
         output's buffer was written out: --keep-going writes no row under another company."""
         tidy = [os.environ.get("KESSAN_TIDY_COMMAND", str(ROOT / "build" / "kessan-tidy"))]
         clean = subprocess.run(tidy, input=self.sweep.stdout, capture_output=True, timeout=60)
-        kept = subprocess.run(tidy + ["--keep-going"], input=self.merged.stdout,
-                              capture_output=True, timeout=60)
+        kept = subprocess.run(
+            tidy + ["--keep-going"], input=self.merged.stdout, capture_output=True, timeout=60
+        )
         self.assertEqual((clean.returncode, kept.returncode), (0, 2), kept.stderr[-300:])
         clean_rows = set(clean.stdout.split(b"\n"))
         kept_rows = kept.stdout.split(b"\n")
@@ -147,6 +154,7 @@ class Sweep(unittest.TestCase):
         missing = [c for c in CODES if c not in with_page]
         self.assertGreater(len(missing), 4000)
         not_found = harness.without_line_ends(
-            self.service.get("http://profile.example.com/biz/independent/%d.html" % missing[0]))
+            self.service.get("http://profile.example.com/biz/independent/%d.html" % missing[0])
+        )
         self.assertIn(b"404", not_found)
         self.assertEqual([c for c in missing if self.sweep.copy(c) != not_found], [])

@@ -28,8 +28,10 @@ MUTATED_PAGES = 14_000
 
 # What cell texts are made of: digits, signs, points, commas, other ASCII, and the unit,
 # triangle and date characters; arbitrary high bytes are added separately.
+# fmt: off
 TOKENS = (list("0123456789") * 2 + list("+-.,-.") + [" ", "%", "e", "x", "/"] +
           list("百万千△▲年月日円株－−―ヶ％") + ["--", "-.", "△0", "-0"])
+# fmt: on
 
 
 def long_number(rng):
@@ -77,28 +79,31 @@ def mutate(rng, page):
         values = [k for k, line in enumerate(lines) if line.rstrip(b"\r").endswith(b"<BR>")]
         if roll < 0.45 and values:
             k = rng.choice(values)
-            lines[k] = cell_text(rng, "euc_jp") + lines[k][lines[k].rindex(b"<BR>"):]
+            lines[k] = cell_text(rng, "euc_jp") + lines[k][lines[k].rindex(b"<BR>") :]
         elif roll < 0.55:
             del lines[i]
         elif roll < 0.65:
             lines.insert(i, lines[rng.randrange(len(lines))])
         elif roll < 0.75 and lines[i]:
             j = rng.randrange(len(lines[i]))
-            lines[i] = lines[i][:j] + bytes([rng.randrange(1, 0x100)]) + lines[i][j + 1:]
+            lines[i] = lines[i][:j] + bytes([rng.randrange(1, 0x100)]) + lines[i][j + 1 :]
         elif roll < 0.85:
             lines[i] = b" " * rng.randrange(200, 300) + lines[i]
         elif roll < 0.95:
-            lines = [line.rstrip(b"\r") + rng.choice([b"", b"\r", b"\r\r", b"\n\r"])
-                     for line in lines]
+            lines = [
+                line.rstrip(b"\r") + rng.choice([b"", b"\r", b"\r\r", b"\n\r"]) for line in lines
+            ]
         else:
-            lines = lines[:i + 1]
-    return b"\n".join(lines)[:rng.randrange(1, 1 << 16)]
+            lines = lines[: i + 1]
+    return b"\n".join(lines)[: rng.randrange(1, 1 << 16)]
 
 
 def inputs(seed):
     rng = random.Random(seed)
-    records = [b"c" + struct.pack("<I", len(t)) + t
-               for t in (cell_text(rng, rng.choice(["shift_jis", "euc_jp"])) for _ in range(CELLS))]
+    records = [
+        b"c" + struct.pack("<I", len(t)) + t
+        for t in (cell_text(rng, rng.choice(["shift_jis", "euc_jp"])) for _ in range(CELLS))
+    ]
     pages = [sample.page_bytes(c, seed) for c in sample.generate(seed, GENERATED_PAGES)]
     pages += [mutate(rng, rng.choice(pages)) for _ in range(MUTATED_PAGES)]
     records += [b"p" + struct.pack("<I", len(p)) + p for p in pages]
@@ -112,8 +117,9 @@ def run(command, records, folder):
         source.write_bytes(b"".join(records))
     target.unlink(missing_ok=True)
     # Files, not pipes: a wineserver that the first Wine process starts holds pipes open.
-    subprocess.run(command + [str(source), str(target)], check=True, timeout=300,
-                   stdin=subprocess.DEVNULL)
+    subprocess.run(
+        command + [str(source), str(target)], check=True, timeout=300, stdin=subprocess.DEVNULL
+    )
     return target.read_bytes()
 
 
@@ -129,13 +135,15 @@ def per_record(output):
 
 
 class SameOutput(unittest.TestCase):
-
     def test_generated_inputs(self):
         native = os.environ.get("KESSAN_PARSE_DRIVER_NATIVE", "")
         if not os.path.exists(native):
-            self.skipTest("the native parse_driver %r is absent: build the default preset first"
-                          % native)
-        seed = int(os.environ.get("KESSAN_PARITY_SEED", "0")) or random.SystemRandom().randrange(1, 1 << 31)
+            self.skipTest(
+                "the native parse_driver %r is absent: build the default preset first" % native
+            )
+        seed = int(os.environ.get("KESSAN_PARITY_SEED", "0")) or random.SystemRandom().randrange(
+            1, 1 << 31
+        )
         print("seed %d" % seed, file=sys.stderr)
         started = time.monotonic()
         records = inputs(seed)
@@ -143,18 +151,30 @@ class SameOutput(unittest.TestCase):
             want = run([native], records, folder)
             got = run(shlex.split(os.environ["KESSAN_PARSE_DRIVER_COMMAND"]), records, folder)
         pages = len(records) - CELLS
-        print("%d cell texts and %d pages compared in %.1f s" % (
-            CELLS, pages, time.monotonic() - started), file=sys.stderr)
+        print(
+            "%d cell texts and %d pages compared in %.1f s"
+            % (CELLS, pages, time.monotonic() - started),
+            file=sys.stderr,
+        )
         if got == want:
             return
         want_pieces, got_pieces = per_record(want), per_record(got)
         self.assertEqual(len(got_pieces), len(records), "the Windows build skipped records")
         differing = [i for i, (w, g) in enumerate(zip(want_pieces, got_pieces)) if w != g]
         first = differing[0]
-        self.fail("seed %d: %d of %d inputs differ; the first, record %d, input in hex:\n%s\n"
-                  "native:\n%s\nWindows:\n%s" % (
-                      seed, len(differing), len(records), first, records[first][5:].hex(),
-                      want_pieces[first].decode("latin-1"), got_pieces[first].decode("latin-1")))
+        self.fail(
+            "seed %d: %d of %d inputs differ; the first, record %d, input in hex:\n%s\n"
+            "native:\n%s\nWindows:\n%s"
+            % (
+                seed,
+                len(differing),
+                len(records),
+                first,
+                records[first][5:].hex(),
+                want_pieces[first].decode("latin-1"),
+                got_pieces[first].decode("latin-1"),
+            )
+        )
 
 
 if __name__ == "__main__":

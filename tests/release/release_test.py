@@ -24,8 +24,9 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
 CMAKE = (ROOT / "CMakeLists.txt").read_text()
 VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
-BASE_URL = os.environ.get("KESSAN_BASE_URL",
-                          re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1])
+BASE_URL = os.environ.get(
+    "KESSAN_BASE_URL", re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1]
+)
 COPYRIGHT = re.search(r"^Copyright .*$", (ROOT / "LICENSE").read_text(), re.M)[0]
 DIST = pathlib.Path(os.environ.get("KESSAN_DIST", ROOT / "dist"))
 DEB = DIST / f"kessan_{VERSION}_amd64.deb"
@@ -49,7 +50,6 @@ def run(*command, stdin=b""):
 
 
 class DebianPackage(unittest.TestCase):
-
     def test_lintian(self):
         done = run("lintian", "--fail-on", "error,warning", str(DEB))
         self.assertEqual((done.returncode, done.stdout.decode()), (0, ""))
@@ -57,17 +57,27 @@ class DebianPackage(unittest.TestCase):
     def test_files(self):
         listing = run("dpkg-deb", "-c", str(DEB)).stdout.decode().splitlines()
         files = [f.split()[5] for f in listing if not f.endswith("/")]
-        self.assertEqual(files, ["./usr/bin/kessan", "./usr/bin/kessan-tidy",
-                                 "./usr/share/doc/kessan/README.md.gz",
-                                 "./usr/share/doc/kessan/changelog.gz",
-                                 "./usr/share/doc/kessan/copyright",
-                                 "./usr/share/man/man1/kessan-tidy.1.gz",
-                                 "./usr/share/man/man1/kessan.1.gz"])
+        self.assertEqual(
+            files,
+            [
+                "./usr/bin/kessan",
+                "./usr/bin/kessan-tidy",
+                "./usr/share/doc/kessan/README.md.gz",
+                "./usr/share/doc/kessan/changelog.gz",
+                "./usr/share/doc/kessan/copyright",
+                "./usr/share/man/man1/kessan-tidy.1.gz",
+                "./usr/share/man/man1/kessan.1.gz",
+            ],
+        )
 
     def test_control_fields(self):
-        cases = [("Package", r"kessan"), ("Version", re.escape(VERSION)),
-                 ("Architecture", r"amd64"), ("Installed-Size", r"[0-9]{3,5}"),
-                 ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)")]
+        cases = [
+            ("Package", r"kessan"),
+            ("Version", re.escape(VERSION)),
+            ("Architecture", r"amd64"),
+            ("Installed-Size", r"[0-9]{3,5}"),
+            ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)"),
+        ]
         for field, pattern in cases:
             value = run("dpkg-deb", "-f", str(DEB), field).stdout.decode().strip()
             self.assertRegex(value, "^" + pattern + "$", field)
@@ -75,20 +85,40 @@ class DebianPackage(unittest.TestCase):
     def test_copyright_holds_the_license(self):
         copyright = (pathlib.Path(EXTRACTED.name) / "usr/share/doc/kessan/copyright").read_text()
         license_lines = (ROOT / "LICENSE").read_text().split("\n\n", 2)[2].splitlines()
-        self.assertIn("License: Expat\n" + "".join(" %s\n" % (line or ".")
-                                                   for line in license_lines), copyright)
+        self.assertIn(
+            "License: Expat\n" + "".join(" %s\n" % (line or ".") for line in license_lines),
+            copyright,
+        )
 
     def test_manual_pages_render(self):
-        sections = ["NAME", "SYNOPSIS", "DESCRIPTION", "FILES", "EXIT STATUS", "ENVIRONMENT",
-                    "EXAMPLES"]
-        cases = [("kessan", ["takes no arguments", "8,700 files into the current directory",
-                             BASE_URL + "NNNN.html"]),
-                 ("kessan-tidy", ["--version", "64"])]
+        sections = [
+            "NAME",
+            "SYNOPSIS",
+            "DESCRIPTION",
+            "FILES",
+            "EXIT STATUS",
+            "ENVIRONMENT",
+            "EXAMPLES",
+        ]
+        cases = [
+            (
+                "kessan",
+                [
+                    "takes no arguments",
+                    "8,700 files into the current directory",
+                    BASE_URL + "NNNN.html",
+                ],
+            ),
+            ("kessan-tidy", ["--version", "64"]),
+        ]
         for page, phrases in cases:
             path = pathlib.Path(EXTRACTED.name) / f"usr/share/man/man1/{page}.1.gz"
-            done = subprocess.run(["man", "--nh", "--nj", "--warnings", "-l", str(path)],
-                                  capture_output=True, timeout=TIMEOUT_S,
-                                  env=dict(os.environ, MANWIDTH="250", LC_ALL="C.UTF-8"))
+            done = subprocess.run(
+                ["man", "--nh", "--nj", "--warnings", "-l", str(path)],
+                capture_output=True,
+                timeout=TIMEOUT_S,
+                env=dict(os.environ, MANWIDTH="250", LC_ALL="C.UTF-8"),
+            )
             self.assertEqual((done.returncode, done.stderr), (0, b""), page)
             text = re.sub(r"\s+", " ", done.stdout.decode())
             headings = re.findall(r"^([A-Z][A-Z ]+)$", done.stdout.decode(), re.M)
@@ -98,7 +128,9 @@ class DebianPackage(unittest.TestCase):
 
     def test_kessan_tidy_version(self):
         done = run(str(pathlib.Path(EXTRACTED.name) / "usr/bin/kessan-tidy"), "--version")
-        self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
+        self.assertEqual(
+            (done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode())
+        )
 
 
 class PackagedSweep(sample_sweep.Sweep):
@@ -116,22 +148,27 @@ def version_resource(data):
     fixed = data.find(struct.pack("<I", 0xFEEF04BD))
     most, least = struct.unpack_from("<II", data, fixed + 8)
     strings = {"file version": (most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF)}
-    for key in ("Comments", "FileDescription", "FileVersion", "LegalCopyright", "ProductName",
-                "ProductVersion"):
+    for key in (
+        "Comments",
+        "FileDescription",
+        "FileVersion",
+        "LegalCopyright",
+        "ProductName",
+        "ProductVersion",
+    ):
         at = data.find(key.encode("utf-16-le") + b"\0\0")
         if at < 0:
             continue
         at += len(key) * 2 + 2
         at += -at % 4  # a value starts on a 32-bit boundary
         end = at
-        while data[end:end + 2] != b"\0\0":
+        while data[end : end + 2] != b"\0\0":
             end += 2
         strings[key] = data[at:end].decode("utf-16-le")
     return strings
 
 
 class WindowsZip(unittest.TestCase):
-
     @classmethod
     def setUpClass(cls):
         with zipfile.ZipFile(ZIP) as archive:
@@ -139,8 +176,9 @@ class WindowsZip(unittest.TestCase):
             cls.files = {name: archive.read(name) for name in cls.names}
 
     def test_files_and_line_ends(self):
-        self.assertEqual(sorted(self.names),
-                         ["LICENSE.txt", "README.txt", "kessan-tidy.exe", "kessan.exe"])
+        self.assertEqual(
+            sorted(self.names), ["LICENSE.txt", "README.txt", "kessan-tidy.exe", "kessan.exe"]
+        )
         for name in ("LICENSE.txt", "README.txt"):
             text = self.files[name]
             self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
@@ -153,8 +191,15 @@ class WindowsZip(unittest.TestCase):
         for exe, description in (("kessan.exe", "kessan: "), ("kessan-tidy.exe", "kessan-tidy: ")):
             strings = version_resource(self.files[exe])
             self.assertEqual(strings["file version"], numbers, exe)
-            self.assertEqual((strings.get("FileVersion"), strings.get("ProductVersion"),
-                              strings.get("ProductName")), (VERSION, VERSION, "kessan"), exe)
+            self.assertEqual(
+                (
+                    strings.get("FileVersion"),
+                    strings.get("ProductVersion"),
+                    strings.get("ProductName"),
+                ),
+                (VERSION, VERSION, "kessan"),
+                exe,
+            )
             self.assertTrue(strings.get("FileDescription", "").startswith(description), exe)
             self.assertEqual(strings.get("Comments"), "Service base URL: " + BASE_URL, exe)
             self.assertEqual(strings.get("LegalCopyright"), COPYRIGHT, exe)
@@ -171,8 +216,9 @@ class WindowsZip(unittest.TestCase):
             sweep = pathlib.Path(folder) / "sweep"
             for code in CODES:
                 (sweep / f"{code}.html").mkdir(parents=True)
-            done = subprocess.run(["wine", str(exe)], cwd=sweep, capture_output=True,
-                                  timeout=TIMEOUT_S)
+            done = subprocess.run(
+                ["wine", str(exe)], cwd=sweep, capture_output=True, timeout=TIMEOUT_S
+            )
             self.assertEqual((done.returncode, done.stdout, done.stderr), (0, b"", b""))
 
     def test_kessan_tidy_exe_under_wine(self):
@@ -183,15 +229,18 @@ class WindowsZip(unittest.TestCase):
             exe = pathlib.Path(folder) / "kessan-tidy.exe"
             exe.write_bytes(self.files["kessan-tidy.exe"])
             done = run("wine", str(exe), "--version")
-            self.assertEqual((done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode()))
+            self.assertEqual(
+                (done.returncode, done.stdout), (0, b"kessan-tidy %s\n" % VERSION.encode())
+            )
 
 
 class Checksums(unittest.TestCase):
-
     def test_sha256sums(self):
         lines = (DIST / "SHA256SUMS").read_text().splitlines()
-        self.assertEqual(lines, ["%s  %s" % (hashlib.sha256(p.read_bytes()).hexdigest(), p.name)
-                                 for p in (DEB, ZIP)])
+        self.assertEqual(
+            lines,
+            ["%s  %s" % (hashlib.sha256(p.read_bytes()).hexdigest(), p.name) for p in (DEB, ZIP)],
+        )
 
 
 if __name__ == "__main__":

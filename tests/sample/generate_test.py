@@ -24,15 +24,16 @@ def read_folder(folder):
 
 
 class Determinism(unittest.TestCase):
-
     def test_same_seed_gives_the_same_files(self):
         folder, _ = written()
         files = read_folder(folder)
         again = sample.generate()
-        self.assertEqual(sorted(files), sorted(["%d.html" % c["code"] for c in again] +
-                                                 [sample.RECORD_NAME]))
-        self.assertEqual([c["code"] for c in again if
-                          files["%d.html" % c["code"]] != sample.page_bytes(c)], [])
+        self.assertEqual(
+            sorted(files), sorted(["%d.html" % c["code"] for c in again] + [sample.RECORD_NAME])
+        )
+        self.assertEqual(
+            [c["code"] for c in again if files["%d.html" % c["code"]] != sample.page_bytes(c)], []
+        )
         record = json.loads(files[sample.RECORD_NAME])
         self.assertEqual(record["seed"], sample.SEED)
         self.assertEqual(record["companies"], again)
@@ -57,8 +58,9 @@ class DataSet(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder, cls.companies = written()
-        cls.pages = {c["code"]: (cls.folder / ("%d.html" % c["code"])).read_bytes()
-                     for c in cls.companies}
+        cls.pages = {
+            c["code"]: (cls.folder / ("%d.html" % c["code"])).read_bytes() for c in cls.companies
+        }
 
     def test_code_spread(self):
         codes = [c["code"] for c in self.companies]
@@ -81,8 +83,9 @@ class DataSet(unittest.TestCase):
         kinds = collections.Counter(c["kind"] for c in self.companies)
         self.assertTrue(30 <= kinds[sample.NO_TABLE] <= 150, kinds)
         self.assertTrue(20 <= kinds[sample.MONTHS_ZERO] <= 100, kinds)
-        periods = collections.Counter(len(c["periods"]) for c in self.companies
-                                      if c["kind"] != sample.NO_TABLE)
+        periods = collections.Counter(
+            len(c["periods"]) for c in self.companies if c["kind"] != sample.NO_TABLE
+        )
         self.assertEqual(sorted(periods), [1, 2, 3])
         self.assertGreater(periods[3], periods[1] + periods[2])
         for c in self.companies:
@@ -110,28 +113,37 @@ class DataSet(unittest.TestCase):
                 self.assertNotIn(0x8E, page)
                 self.assertNotIn(0x8F, page)
                 lines = page.replace(b"\r\n", b"\n").split(b"\n")
-                self.assertEqual(sum(1 for l in lines if b"<FONT size=" in l), 1)
-                name_line = next(l for l in lines if b"<FONT size=" in l)
+                self.assertEqual(sum(1 for line in lines if b"<FONT size=" in line), 1)
+                name_line = next(line for line in lines if b"<FONT size=" in line)
                 expected = "%s（%s：%d）" % (company["name"], company["market"], company["code"])
-                self.assertEqual(name_line,
-                                 name_prefix + expected.encode("euc_jp") + b"</FONT></TD>")
+                self.assertEqual(
+                    name_line, name_prefix + expected.encode("euc_jp") + b"</FONT></TD>"
+                )
                 has_table = rp.TABLE_START.encode("ascii") in lines
                 self.assertEqual(has_table, company["kind"] != sample.NO_TABLE)
                 if has_table:
-                    table = lines[lines.index(rp.TABLE_START.encode("ascii")):]
-                    table = table[:table.index(b"</TABLE>") + 1]
-                    self.assertLessEqual(max(len(l) for l in table), 255)
+                    table = lines[lines.index(rp.TABLE_START.encode("ascii")) :]
+                    table = table[: table.index(b"</TABLE>") + 1]
+                    self.assertLessEqual(max(len(line) for line in table), 255)
 
     def test_units_negatives_and_dashes_appear(self):
         pages = b"".join(self.pages.values())
-        for text in ["百万円<BR>", "千円<BR>", "千株<BR>", "円<BR>", "%<BR>", "ヶ月<BR>",
-                     "\n−<BR>", "△", "▲", "0ヶ月<BR>"]:
+        for text in [
+            "百万円<BR>",
+            "千円<BR>",
+            "千株<BR>",
+            "円<BR>",
+            "%<BR>",
+            "ヶ月<BR>",
+            "\n−<BR>",
+            "△",
+            "▲",
+            "0ヶ月<BR>",
+        ]:
             self.assertTrue(text.encode("euc_jp") in pages, "no %s on any page" % text)
         self.assertEqual("−".encode("euc_jp"), b"\xa1\xdd")
         minus = rb"\n-[0-9][0-9,.]*(\xc9\xb4\xcb\xfc\xb1\xdf|%)<BR>"  # -1,234百万円, -1.2%
         self.assertIsNotNone(re.search(minus, pages), "no ASCII minus on any page")
-
-
 
 
 if __name__ == "__main__":

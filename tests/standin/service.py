@@ -24,7 +24,9 @@ TOKEN = re.compile(r"[!#$%&'*+.^_`|~0-9A-Za-z-]+", re.ASCII)
 
 PAGE_TYPE = "text/html; charset=EUC-JP"
 NOT_FOUND_BODY = b"<html><head><title>404 Not Found</title></head><body>Not Found</body></html>\n"
-BAD_REQUEST_BODY = b"<html><head><title>400 Bad Request</title></head><body>Bad Request</body></html>\n"
+BAD_REQUEST_BODY = (
+    b"<html><head><title>400 Bad Request</title></head><body>Bad Request</body></html>\n"
+)
 MOVED_BODY = b"<html><head><title>302 Found</title></head><body>Moved</body></html>\n"
 
 MAX_LINE = 16 * 1024
@@ -33,10 +35,12 @@ MAX_HEADER_LINES = 200
 RECV_SIZE = 64 * 1024
 LINGER_ON_CLOSE_S = 2.0
 
+# fmt: off
 REASONS = {200: "OK", 300: "Multiple Choices", 301: "Moved Permanently", 302: "Found",
            303: "See Other", 304: "Not Modified", 305: "Use Proxy", 307: "Temporary Redirect",
            308: "Permanent Redirect", 400: "Bad Request", 404: "Not Found",
            500: "Internal Server Error"}
+# fmt: on
 
 
 class BadRequest(Exception):
@@ -147,7 +151,7 @@ def split_target(target):
     lower = target[:8].lower()
     for scheme in ("http://", "https://"):
         if lower.startswith(scheme):
-            rest = target[len(scheme):]
+            rest = target[len(scheme) :]
             slash = rest.find("/")
             if slash < 0:
                 return rest, "/"
@@ -299,10 +303,17 @@ def mode_status500(conn, req, body, arg):
 
 def mode_chunked(conn, req, body, arg):
     size = int_arg(arg, 100)
-    out = [head(req, req.status, [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")], req.keep_alive)]
+    out = [
+        head(
+            req,
+            req.status,
+            [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")],
+            req.keep_alive,
+        )
+    ]
     if req.method != "HEAD":
         for i in range(0, len(body), size):
-            piece = body[i:i + size]
+            piece = body[i : i + size]
             out += [b"%x\r\n" % len(piece), piece, b"\r\n"]
         out.append(b"0\r\n\r\n")
     conn.send(b"".join(out))
@@ -322,7 +333,7 @@ def mode_drip(conn, req, body, arg):
     for i in range(0, len(body), size):
         if i:
             time.sleep(0.002)
-        conn.send(body[i:i + size])
+        conn.send(body[i : i + size])
     return req.keep_alive
 
 
@@ -330,7 +341,10 @@ def moved_location(conn, req, hop=0):
     """The absolute URL of the request's moved page, hop N of a chain when N > 0."""
     host = req.host or "127.0.0.1:%d" % conn.service.port
     return "http://%s/biz/independent/moved/%d.html%s" % (
-        host, req.code, "?hop=%d" % hop if hop else "")
+        host,
+        req.code,
+        "?hop=%d" % hop if hop else "",
+    )
 
 
 def mode_redirect(conn, req, body, arg):
@@ -409,7 +423,7 @@ def mode_slowheaders(conn, req, body, arg):
     conn.send(whole[:split])
     for i in range(len(slow)):
         time.sleep(int_arg(arg, 200) / 1000)
-        conn.send(slow[i:i + 1])
+        conn.send(slow[i : i + 1])
     conn.send(whole[split:] + payload(req, body))
     return req.keep_alive
 
@@ -424,7 +438,7 @@ def part_arg(arg, body):
 def mode_resetmid(conn, req, body, arg):
     """Full Content-Length, ARG bytes of the body, a pause for the client to read them, RST."""
     fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
-    conn.send(head(req, req.status, fields, True) + payload(req, body)[:part_arg(arg, body)])
+    conn.send(head(req, req.status, fields, True) + payload(req, body)[: part_arg(arg, body)])
     time.sleep(0.2)
     conn.close_with_reset()
     return False
@@ -440,10 +454,12 @@ def mode_shortbody(conn, req, body, arg):
 def mode_badchunk(conn, req, body, arg):
     """ARG bytes (default half) in well-formed 100-byte chunks, then a chunk size that is no
     hexadecimal number, then close."""
-    out = [head(req, req.status, [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")], True)]
-    part = payload(req, body)[:part_arg(arg, body)]
+    out = [
+        head(req, req.status, [("Content-Type", PAGE_TYPE), ("Transfer-Encoding", "chunked")], True)
+    ]
+    part = payload(req, body)[: part_arg(arg, body)]
     for i in range(0, len(part), 100):
-        piece = part[i:i + 100]
+        piece = part[i : i + 100]
         out += [b"%x\r\n" % len(piece), piece, b"\r\n"]
     out.append(b"zz\r\nnot a chunk\r\n")
     conn.send(b"".join(out))
@@ -454,9 +470,9 @@ def mode_stall(conn, req, body, arg):
     """Content-Length, half the body, silence for ARG seconds (default 3), the rest, close."""
     fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
     body = payload(req, body)
-    conn.send(head(req, req.status, fields, True) + body[:len(body) // 2])
+    conn.send(head(req, req.status, fields, True) + body[: len(body) // 2])
     time.sleep(float(int_arg(arg, 3)))
-    conn.send(body[len(body) // 2:])
+    conn.send(body[len(body) // 2 :])
     return False
 
 
@@ -465,15 +481,16 @@ def mode_bytewise(conn, req, body, arg):
     fields = [("Content-Type", PAGE_TYPE), ("Content-Length", str(len(body)))]
     conn.send(head(req, req.status, fields, req.keep_alive))
     for i in range(len(payload(req, body))):
-        conn.send(body[i:i + 1])
+        conn.send(body[i : i + 1])
     return req.keep_alive
 
 
 def mode_redirectloop(conn, req, body, arg):
     """A 302 whose Location is the request's own URL, every time."""
     host = req.host or "127.0.0.1:%d" % conn.service.port
-    return send_with_length(conn, req, 302, MOVED_BODY, "text/html",
-                            [("Location", "http://%s%s" % (host, req.path))])
+    return send_with_length(
+        conn, req, 302, MOVED_BODY, "text/html", [("Location", "http://%s%s" % (host, req.path))]
+    )
 
 
 def mode_huge(conn, req, body, arg):
@@ -490,7 +507,7 @@ def mode_huge(conn, req, body, arg):
     conn.send(head(req, req.status, fields, req.keep_alive))
     whole = payload(req, whole)
     for i in range(0, len(whole), 65536):
-        conn.send(whole[i:i + 65536])
+        conn.send(whole[i : i + 65536])
     return req.keep_alive
 
 
@@ -579,7 +596,12 @@ class ModeTable:
             fields = raw.split("#", 1)[0].split()
             if not fields:
                 continue
-            if len(fields) > 3 or not fields[0].isdigit() or fields[1:2] == [] or fields[1] not in MODES:
+            if (
+                len(fields) > 3
+                or not fields[0].isdigit()
+                or fields[1:2] == []
+                or fields[1] not in MODES
+            ):
                 warn("%s:%d: ignored line: %s" % (self.path, number, raw.strip()))
                 continue
             table[int(fields[0])] = (fields[1], fields[2] if len(fields) == 3 else None)
@@ -643,16 +665,33 @@ class Service:
                 try:
                     req = read_request(conn)
                 except BadRequest:
-                    conn.send(head(Request(), 400, [("Content-Type", "text/html"),
-                                                     ("Content-Length", str(len(BAD_REQUEST_BODY)))],
-                                   False) + BAD_REQUEST_BODY)
+                    conn.send(
+                        head(
+                            Request(),
+                            400,
+                            [
+                                ("Content-Type", "text/html"),
+                                ("Content-Length", str(len(BAD_REQUEST_BODY))),
+                            ],
+                            False,
+                        )
+                        + BAD_REQUEST_BODY
+                    )
                     break
                 if req is None:
                     break
                 mode, arg = self.choose_mode(req)
-                self.log.write({"conn": serial, "method": req.method, "target": req.target,
-                                "path": req.path, "code": req.code, "headers": req.headers,
-                                "mode": mode})
+                self.log.write(
+                    {
+                        "conn": serial,
+                        "method": req.method,
+                        "target": req.target,
+                        "path": req.path,
+                        "code": req.code,
+                        "headers": req.headers,
+                        "mode": mode,
+                    }
+                )
                 req.status, body = self.page(req.code)
                 keep = MODES[mode](conn, req, body, arg)
                 conn.served += 1
@@ -667,16 +706,37 @@ class Service:
 
 
 def parse_args(argv):
-    p = argparse.ArgumentParser(description="Loopback stand-in for the company-profile web service.")
+    p = argparse.ArgumentParser(
+        description="Loopback stand-in for the company-profile web service."
+    )
     p.add_argument("--pages", required=True, metavar="DIR", help="directory of NNNN.html pages")
-    p.add_argument("--modes", metavar="FILE", help="lines 'NNNN MODE [ARG]'; re-read when it changes")
+    p.add_argument(
+        "--modes", metavar="FILE", help="lines 'NNNN MODE [ARG]'; re-read when it changes"
+    )
     p.add_argument("--log", metavar="FILE", help="append one JSON object per request")
-    p.add_argument("--host", default="127.0.0.1", metavar="ADDRESS", help="address to listen on (default 127.0.0.1)")
-    p.add_argument("--port", type=int, default=0, metavar="N", help="port to listen on (0: ephemeral)")
-    p.add_argument("--default-mode", default="plain", choices=sorted(MODES), metavar="MODE",
-                   help="mode of codes not in the modes file (%s)" % ", ".join(sorted(MODES)))
-    p.add_argument("--idle-timeout", type=float, default=5.0, metavar="SECONDS",
-                   help="close a connection silent for this long (default 5)")
+    p.add_argument(
+        "--host",
+        default="127.0.0.1",
+        metavar="ADDRESS",
+        help="address to listen on (default 127.0.0.1)",
+    )
+    p.add_argument(
+        "--port", type=int, default=0, metavar="N", help="port to listen on (0: ephemeral)"
+    )
+    p.add_argument(
+        "--default-mode",
+        default="plain",
+        choices=sorted(MODES),
+        metavar="MODE",
+        help="mode of codes not in the modes file (%s)" % ", ".join(sorted(MODES)),
+    )
+    p.add_argument(
+        "--idle-timeout",
+        type=float,
+        default=5.0,
+        metavar="SECONDS",
+        help="close a connection silent for this long (default 5)",
+    )
     p.add_argument("--exit-on-stdin-eof", action="store_true", help="exit when stdin reaches EOF")
     return p.parse_args(argv)
 
@@ -705,6 +765,7 @@ def main(argv):
     print(service.port, flush=True)
 
     if args.exit_on_stdin_eof:
+
         def watch_stdin():
             try:
                 while sys.stdin.buffer.read1(4096):

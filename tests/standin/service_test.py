@@ -1,6 +1,5 @@
 """Self-test of the stand-in service over raw sockets on 127.0.0.1."""
 
-import errno
 import json
 import os
 import select
@@ -41,7 +40,11 @@ class Client:
         self.sock.sendall(data)
 
     def get(self, target, headers=("Host: profile.example.com",)):
-        self.send(("GET %s HTTP/1.1\r\n" % target).encode() + b"".join(h.encode() + b"\r\n" for h in headers) + b"\r\n")
+        self.send(
+            ("GET %s HTTP/1.1\r\n" % target).encode()
+            + b"".join(h.encode() + b"\r\n" for h in headers)
+            + b"\r\n"
+        )
 
     def _more(self):
         data = self.sock.recv(65536)
@@ -119,9 +122,22 @@ class ServiceCase(unittest.TestCase):
         self.write_modes(self.modes)
         self.log_file = os.path.join(self.dir.name, "log.jsonl")
         self.proc = subprocess.Popen(
-            [sys.executable, SERVICE, "--pages", self.pages, "--modes", self.modes_file,
-             "--log", self.log_file, "--exit-on-stdin-eof", *self.extra_args],
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            [
+                sys.executable,
+                SERVICE,
+                "--pages",
+                self.pages,
+                "--modes",
+                self.modes_file,
+                "--log",
+                self.log_file,
+                "--exit-on-stdin-eof",
+                *self.extra_args,
+            ],
+            stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+        )
         ready, _, _ = select.select([self.proc.stdout], [], [], TIMEOUT)
         self.assertTrue(ready, "service printed no port")
         self.port = int(self.proc.stdout.readline())
@@ -163,8 +179,12 @@ class ServiceCase(unittest.TestCase):
 class PlainTest(ServiceCase):
     def test_keep_alive_serves_many_requests_on_one_socket(self):
         c = self.client()
-        for code, status, body in ((1300, 200, PAGE_1300), (1302, 404, None), (1301, 200, PAGE_1301),
-                                   (1300, 200, PAGE_1300)):
+        for code, status, body in (
+            (1300, 200, PAGE_1300),
+            (1302, 404, None),
+            (1301, 200, PAGE_1301),
+            (1300, 200, PAGE_1300),
+        ):
             c.get(self.url(code))
             r = c.response()
             self.assertEqual(r.status, status, code)
@@ -185,17 +205,24 @@ class PlainTest(ServiceCase):
 
     def test_pipelined_requests_are_answered_in_order(self):
         c = self.client()
-        c.send(b"".join(b"GET %s HTTP/1.1\r\nHost: h\r\n\r\n" % self.url(k).encode() for k in (1301, 1300, 1301)))
+        c.send(
+            b"".join(
+                b"GET %s HTTP/1.1\r\nHost: h\r\n\r\n" % self.url(k).encode()
+                for k in (1301, 1300, 1301)
+            )
+        )
         self.assertEqual([c.response().body for _ in range(3)], [PAGE_1301, PAGE_1300, PAGE_1301])
 
     def test_origin_form_and_any_host(self):
-        cases = [("origin form", "/biz/independent/1301.html", 1301, 200),
-                 ("other host", self.url(1301, "127.0.0.1:9"), 1301, 200),
-                 ("five digits", "/biz/independent/01301.html", 1301, 200),
-                 ("query ignored", "/biz/independent/1301.html?x=1", 1301, 200),
-                 ("six digits", "/biz/independent/130100.html", None, 404),
-                 ("not a page", "/biz/independent/1301.htm", None, 404),
-                 ("root", "http://h", None, 404)]
+        cases = [
+            ("origin form", "/biz/independent/1301.html", 1301, 200),
+            ("other host", self.url(1301, "127.0.0.1:9"), 1301, 200),
+            ("five digits", "/biz/independent/01301.html", 1301, 200),
+            ("query ignored", "/biz/independent/1301.html?x=1", 1301, 200),
+            ("six digits", "/biz/independent/130100.html", None, 404),
+            ("not a page", "/biz/independent/1301.htm", None, 404),
+            ("root", "http://h", None, 404),
+        ]
         c = self.client()
         for label, target, code, status in cases:
             c.get(target, ["Host: h"])
@@ -203,7 +230,9 @@ class PlainTest(ServiceCase):
             self.assertEqual(r.status, status, label)
             if status == 200:
                 self.assertEqual(r.body, PAGE_1301, label)
-        self.assertEqual([(e["target"], e["code"]) for e in self.log()], [(t, k) for _, t, k, _ in cases])
+        self.assertEqual(
+            [(e["target"], e["code"]) for e in self.log()], [(t, k) for _, t, k, _ in cases]
+        )
 
     def test_404_has_a_framed_html_body(self):
         c = self.client()
@@ -226,23 +255,47 @@ class PlainTest(ServiceCase):
 
     def test_log_records_each_request(self):
         c = self.client()
-        c.get(self.url(1300), ["Host: profile.example.com", "User-Agent: kessan-test", "Accept: */*",
-                                "X-Twice: a", "X-Twice: b"])
+        c.get(
+            self.url(1300),
+            [
+                "Host: profile.example.com",
+                "User-Agent: kessan-test",
+                "Accept: */*",
+                "X-Twice: a",
+                "X-Twice: b",
+            ],
+        )
         c.response()
         d = self.client()
         d.get("/biz/independent/1301.html", ["Host: h2"])
         d.response()
         log = self.log()
-        self.assertEqual(log[0], {"conn": 1, "method": "GET", "target": self.url(1300),
-                                  "path": "/biz/independent/1300.html", "code": 1300,
-                                  "headers": {"host": "profile.example.com", "user-agent": "kessan-test",
-                                              "accept": "*/*", "x-twice": "a, b"},
-                                  "mode": "plain"})
-        self.assertEqual((log[1]["conn"], log[1]["code"], log[1]["headers"]), (2, 1301, {"host": "h2"}))
+        self.assertEqual(
+            log[0],
+            {
+                "conn": 1,
+                "method": "GET",
+                "target": self.url(1300),
+                "path": "/biz/independent/1300.html",
+                "code": 1300,
+                "headers": {
+                    "host": "profile.example.com",
+                    "user-agent": "kessan-test",
+                    "accept": "*/*",
+                    "x-twice": "a, b",
+                },
+                "mode": "plain",
+            },
+        )
+        self.assertEqual(
+            (log[1]["conn"], log[1]["code"], log[1]["headers"]), (2, 1301, {"host": "h2"})
+        )
 
     def test_connection_close_and_http10(self):
-        for label, request in (("1.1 close", b"GET /biz/independent/1301.html HTTP/1.1\r\nConnection: close\r\n\r\n"),
-                               ("1.0", b"GET /biz/independent/1301.html HTTP/1.0\r\n\r\n")):
+        for label, request in (
+            ("1.1 close", b"GET /biz/independent/1301.html HTTP/1.1\r\nConnection: close\r\n\r\n"),
+            ("1.0", b"GET /biz/independent/1301.html HTTP/1.0\r\n\r\n"),
+        ):
             c = self.client()
             c.send(request)
             r = c.response()
@@ -254,10 +307,12 @@ class PlainTest(ServiceCase):
         keeper = self.client()
         keeper.get(self.url(1301))
         keeper.response()
-        for label, data in (("garbage", b"\x00\xff garbage\r\n\r\n"),
-                            ("no version", b"GET /biz/independent/1300.html\r\n\r\n"),
-                            ("bad header", b"GET / HTTP/1.1\r\nno colon here\r\n\r\n"),
-                            ("bad length", b"GET / HTTP/1.1\r\nContent-Length: x\r\n\r\n")):
+        for label, data in (
+            ("garbage", b"\x00\xff garbage\r\n\r\n"),
+            ("no version", b"GET /biz/independent/1300.html\r\n\r\n"),
+            ("bad header", b"GET / HTTP/1.1\r\nno colon here\r\n\r\n"),
+            ("bad length", b"GET / HTTP/1.1\r\nContent-Length: x\r\n\r\n"),
+        ):
             c = self.client()
             c.send(data)
             r = c.response()
@@ -273,10 +328,13 @@ class PlainTest(ServiceCase):
 
     def test_request_body_is_skipped(self):
         c = self.client()
-        c.send(b"POST /biz/independent/1301.html HTTP/1.1\r\nHost: h\r\nContent-Length: 5\r\n\r\nGET /"
-               b"GET /biz/independent/1300.html HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: chunked\r\n\r\n"
-               b"3\r\nabc\r\n0\r\n\r\n"
-               b"GET /biz/independent/1301.html HTTP/1.1\r\nHost: h\r\n\r\n")
+        c.send(
+            b"POST /biz/independent/1301.html HTTP/1.1\r\nHost: h\r\nContent-Length: 5\r\n\r\nGET /"
+            b"GET /biz/independent/1300.html HTTP/1.1\r\nHost: h\r\n"
+            b"Transfer-Encoding: chunked\r\n\r\n"
+            b"3\r\nabc\r\n0\r\n\r\n"
+            b"GET /biz/independent/1301.html HTTP/1.1\r\nHost: h\r\n\r\n"
+        )
         self.assertEqual([c.response().body for _ in range(3)], [PAGE_1301, PAGE_1300, PAGE_1301])
 
     def test_sigterm_exits_zero_promptly(self):
@@ -295,9 +353,11 @@ class PlainTest(ServiceCase):
 
 
 class ModesTest(ServiceCase):
-    modes = ("# code mode arg\n\n1300 chunked 100\n1301 chunked\n1302 close\n1303 drip 10\n"
-             "1304 redirect\n1305 redirect 3\n1306 redirect 10\n1307 reset\n1308 status500\n"
-             "1309 close   # comment\n1310 nosuchmode\n")
+    modes = (
+        "# code mode arg\n\n1300 chunked 100\n1301 chunked\n1302 close\n1303 drip 10\n"
+        "1304 redirect\n1305 redirect 3\n1306 redirect 10\n1307 reset\n1308 status500\n"
+        "1309 close   # comment\n1310 nosuchmode\n"
+    )
 
     def test_chunked_framing(self):
         c = self.client()
@@ -356,16 +416,26 @@ class ModesTest(ServiceCase):
         self.assertEqual(hops, ["http://h.example:8080/biz/independent/moved/1304.html"])
         self.assertEqual(r.status, 404)
         hops, r = self.follow(c, self.url(1305), 20)
-        self.assertEqual(hops, ["http://profile.example.com/biz/independent/moved/1305.html?hop=1",
-                                "http://profile.example.com/biz/independent/moved/1305.html?hop=2",
-                                "http://profile.example.com/biz/independent/moved/1305.html"])
+        self.assertEqual(
+            hops,
+            [
+                "http://profile.example.com/biz/independent/moved/1305.html?hop=1",
+                "http://profile.example.com/biz/independent/moved/1305.html?hop=2",
+                "http://profile.example.com/biz/independent/moved/1305.html",
+            ],
+        )
         self.assertEqual((r.status, r.body), (200, b"page 1305"))
         hops, r = self.follow(c, self.url(1306), 20)
         self.assertEqual(len(hops), 10)
         self.assertGreater(len(hops), 5)
         modes = [(e["path"], e["mode"]) for e in self.log()]
-        self.assertEqual(modes[:2], [("/biz/independent/1304.html", "redirect"),
-                                     ("/biz/independent/moved/1304.html", "plain")])
+        self.assertEqual(
+            modes[:2],
+            [
+                ("/biz/independent/1304.html", "redirect"),
+                ("/biz/independent/moved/1304.html", "plain"),
+            ],
+        )
 
     def test_moved_path_is_plain_for_any_mode(self):
         c = self.client()

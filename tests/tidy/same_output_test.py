@@ -26,9 +26,20 @@ SWEEP = sweep_output(COMPANIES)
 def filler_rows(periods=1):
     """The 23 rows of an all-zero period, as the sweep prints them."""
     block = expected_block(
-        {"code": 1300, "name": "", "periods": [
-            {"end": [2024, 3], "announced": None, "months": 12,
-             "figures": {str(i): None for i in range(4, 24)}}] * periods})
+        {
+            "code": 1300,
+            "name": "",
+            "periods": [
+                {
+                    "end": [2024, 3],
+                    "announced": None,
+                    "months": 12,
+                    "figures": {str(i): None for i in range(4, 24)},
+                }
+            ]
+            * periods,
+        }
+    )
     return block.split("\n", 1)[1].encode("shift_jis")
 
 
@@ -47,12 +58,16 @@ def all_units():
 def run(command, args, stdin, cwd=None, env=None):
     """The run's exit code and output through files: a wineserver that the first Wine process
     starts inherits pipes and would hold them open for seconds after the process ends."""
-    with tempfile.TemporaryFile() as i, tempfile.TemporaryFile() as o, \
-            tempfile.TemporaryFile() as e:
+    with (
+        tempfile.TemporaryFile() as i,
+        tempfile.TemporaryFile() as o,
+        tempfile.TemporaryFile() as e,
+    ):
         i.write(stdin)
         i.seek(0)
-        code = subprocess.run(command + args, stdin=i, stdout=o, stderr=e, cwd=cwd,
-                              env=env, timeout=120).returncode
+        code = subprocess.run(
+            command + args, stdin=i, stdout=o, stderr=e, cwd=cwd, env=env, timeout=120
+        ).returncode
         o.seek(0)
         e.seek(0)
         return subprocess.CompletedProcess(args, code, o.read(), e.read())
@@ -60,18 +75,19 @@ def run(command, args, stdin, cwd=None, env=None):
 
 def messages(text):
     """The program's own lines of standard error, without what Wine may print before them."""
-    return "".join(line.rstrip("\r\n") + "\n" for line in text.splitlines()
-                   if line.startswith("kessan-tidy:"))
+    return "".join(
+        line.rstrip("\r\n") + "\n" for line in text.splitlines() if line.startswith("kessan-tidy:")
+    )
 
 
 class SameOutput(unittest.TestCase):
-
     @classmethod
     def setUpClass(cls):
         native = os.environ.get("KESSAN_TIDY_NATIVE", "")
         if not os.path.exists(native):
             raise unittest.SkipTest(
-                "the native kessan-tidy %r is absent: build the default preset first" % native)
+                "the native kessan-tidy %r is absent: build the default preset first" % native
+            )
         cls.native = [native]
         cls.windows = shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
         cls.inputs = {"all units": all_units(), "sample sweep": SWEEP}
@@ -83,17 +99,21 @@ class SameOutput(unittest.TestCase):
         self.assertEqual(got.returncode, 0, got.stderr)
         if got.stdout != want.stdout:
             # The companies whose rows differ: by lead byte for the all-units input.
-            differing = [w[:24] for g, w in zip(got.stdout.split(b"\n"),
-                                                             want.stdout.split(b"\n")) if g != w]
-            self.fail("%s %s: %d lines differ, the first of codes %s" % (
-                input_name, args, len(differing), differing[:10]))
+            differing = [
+                w[:24] for g, w in zip(got.stdout.split(b"\n"), want.stdout.split(b"\n")) if g != w
+            ]
+            self.fail(
+                "%s %s: %d lines differ, the first of codes %s"
+                % (input_name, args, len(differing), differing[:10])
+            )
 
     def test_every_unit_in_every_encoding(self):
         for encoding in ("utf-8", "utf-8-bom", "cp932"):
             for output_format in ("csv", "jsonl"):
                 with self.subTest(encoding=encoding, format=output_format):
-                    self.assertSameBytes(["--encoding", encoding, "--format", output_format],
-                                         "all units")
+                    self.assertSameBytes(
+                        ["--encoding", encoding, "--format", output_format], "all units"
+                    )
 
     def test_sample_sweep(self):
         for args in (["--header", "ja"], ["--format", "tsv", "--encoding", "cp932", "-"]):
@@ -107,14 +127,23 @@ class SameOutput(unittest.TestCase):
             results = []
             # Messages: UTF-8 from the native build, the ANSI code page (932 in a Japanese
             # locale) from the Windows build when standard error is a file.
-            for command, env, code_page in ((self.native, None, "utf-8"),
-                                            (self.windows, JAPANESE, "cp932")):
+            for command, env, code_page in (
+                (self.native, None, "utf-8"),
+                (self.windows, JAPANESE, "cp932"),
+            ):
                 table = pathlib.Path(folder) / "table.csv"
                 table.write_bytes(b"earlier\n")
-                done = run(command, ["--keep-going", "-o", "table.csv", "-"], bad, cwd=folder,
-                           env=env)
-                results.append((done.returncode, messages(done.stderr.decode(code_page)),
-                                table.read_bytes(), sorted(os.listdir(folder))))
+                done = run(
+                    command, ["--keep-going", "-o", "table.csv", "-"], bad, cwd=folder, env=env
+                )
+                results.append(
+                    (
+                        done.returncode,
+                        messages(done.stderr.decode(code_page)),
+                        table.read_bytes(),
+                        sorted(os.listdir(folder)),
+                    )
+                )
             self.assertEqual(results[1], results[0])
             self.assertEqual(results[0][0], 2)
             self.assertIn("営業利益", results[0][1])
@@ -125,19 +154,28 @@ class SameOutput(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             done = run(self.windows, ["-o", name, "-"], sweep, cwd=folder)
             self.assertEqual(done.returncode, 0, done.stderr)
-            self.assertEqual((pathlib.Path(folder) / name).read_bytes(),
-                             run(self.native, [], sweep).stdout)
+            self.assertEqual(
+                (pathlib.Path(folder) / name).read_bytes(), run(self.native, [], sweep).stdout
+            )
             self.assertEqual(os.listdir(folder), [name])
 
     def test_rename_failure_gives_the_systems_reason(self):
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             os.mkdir(pathlib.Path(folder) / "table.csv")
-            done = run(self.windows, ["-o", "table.csv", "-"],
-                       sweep_output(COMPANIES[:2]), cwd=folder, env=JAPANESE)
+            done = run(
+                self.windows,
+                ["-o", "table.csv", "-"],
+                sweep_output(COMPANIES[:2]),
+                cwd=folder,
+                env=JAPANESE,
+            )
             self.assertEqual(done.returncode, 1)
             message = messages(done.stderr.decode("cp932"))
-            self.assertRegex(message, r"^kessan-tidy: cannot rename table\.csv\.tmp-\d+-0 to "
-                                      r"table\.csv: [^\x00-\x7f]+")
+            self.assertRegex(
+                message,
+                r"^kessan-tidy: cannot rename table\.csv\.tmp-\d+-0 to "
+                r"table\.csv: [^\x00-\x7f]+",
+            )
             self.assertNotIn("Windows error", message)
             self.assertEqual(os.listdir(folder), ["table.csv"])
 

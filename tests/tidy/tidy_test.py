@@ -1,7 +1,8 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy python3 -m unittest tests/tidy/tidy_test.py -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy \\
+    python3 -m unittest tests/tidy/tidy_test.py -v
 
 The sweep's output is made from the record by kessan_testing.sample_sweep, which the
 sample.generator test holds byte for byte to a real sweep of build/kessan.
@@ -24,11 +25,34 @@ from kessan_testing import sample
 from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
 
 
-COLUMNS = ["code", "name", "period", "period_end", "announced_on", "months", "net_sales",
-           "operating_income", "ordinary_income", "net_income", "eps", "diluted_eps",
-           "dividend_per_share", "dividend_class", "equity_per_share", "shares_issued",
-           "total_assets", "shareholders_equity", "capital_stock", "interest_bearing_debt",
-           "retained_earnings", "equity_ratio", "unrealized_gains", "roa", "roe", "ordinary_roa"]
+COLUMNS = [
+    "code",
+    "name",
+    "period",
+    "period_end",
+    "announced_on",
+    "months",
+    "net_sales",
+    "operating_income",
+    "ordinary_income",
+    "net_income",
+    "eps",
+    "diluted_eps",
+    "dividend_per_share",
+    "dividend_class",
+    "equity_per_share",
+    "shares_issued",
+    "total_assets",
+    "shareholders_equity",
+    "capital_stock",
+    "interest_bearing_debt",
+    "retained_earnings",
+    "equity_ratio",
+    "unrealized_gains",
+    "roa",
+    "roe",
+    "ordinary_roa",
+]
 TIMEOUT_S = 60
 
 
@@ -39,8 +63,14 @@ def tidy_command():
 
 
 def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
-    return subprocess.run(tidy_command() + list(args), input=stdin, capture_output=True,
-                          cwd=cwd, preexec_fn=preexec_fn, timeout=TIMEOUT_S)
+    return subprocess.run(
+        tidy_command() + list(args),
+        input=stdin,
+        capture_output=True,
+        cwd=cwd,
+        preexec_fn=preexec_fn,
+        timeout=TIMEOUT_S,
+    )
 
 
 COMPANIES = sample.with_figures(sample.generate())
@@ -55,13 +85,15 @@ def exact_figure(figure):
     if decimals == 0:
         return str(mantissa * MULTIPLIER[unit])
     if decimals == 2:
-        return "%s%d.%02d" % ("-" if mantissa < 0 else "", abs(mantissa) // 100,
-                              abs(mantissa) % 100)
+        return "%s%d.%02d" % (
+            "-" if mantissa < 0 else "",
+            abs(mantissa) // 100,
+            abs(mantissa) % 100,
+        )
     return None  # one decimal: printed rounded to a whole number
 
 
 class WholeSampleSweep(unittest.TestCase):
-
     @classmethod
     def setUpClass(cls):
         if not os.path.exists(tidy_command()[0]):
@@ -81,8 +113,10 @@ class WholeSampleSweep(unittest.TestCase):
         self.assertEqual(self.rows[0], COLUMNS)
         self.assertEqual(len(self.rows) - 1, sum(len(c["periods"]) for c in COMPANIES))
         self.assertGreater(len(COMPANIES), 3600)
-        self.assertEqual([(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
-                         [(c["code"], c["name"]) for c in COMPANIES])
+        self.assertEqual(
+            [(int(r[0]), r[1]) for r in self.rows[1:] if r[2] == "1"],
+            [(c["code"], c["name"]) for c in COMPANIES],
+        )
         self.assertNotIn(b"\r", self.done.stdout)
 
     def test_figures_against_the_record(self):
@@ -97,18 +131,25 @@ class WholeSampleSweep(unittest.TestCase):
                 self.assertEqual(row["announced_on"], "%04d-%02d-%02d" % tuple(announced))
                 self.assertEqual(row["months"], str(period["months"]))
                 self.assertEqual(row["dividend_class"], "0")
-                for item, column in ((4, "net_sales"), (7, "net_income"), (8, "eps"),
-                                     (13, "shares_issued"), (18, "retained_earnings"),
-                                     (22, "roe")):
+                for item, column in (
+                    (4, "net_sales"),
+                    (7, "net_income"),
+                    (8, "eps"),
+                    (13, "shares_issued"),
+                    (18, "retained_earnings"),
+                    (22, "roe"),
+                ):
                     exact = exact_figure(period["figures"][str(item)])
-                    self.assertIn(row[column], (exact,) if exact else ("0", "0.00"),
-                                  (company["code"], k, column))
+                    self.assertIn(
+                        row[column],
+                        (exact,) if exact else ("0", "0.00"),
+                        (company["code"], k, column),
+                    )
                     checked += 1
         self.assertGreater(checked, 500)
 
 
 class OutputFileAndExitCodes(unittest.TestCase):
-
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
         self.path = pathlib.Path(self.folder.name)
@@ -148,13 +189,17 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(done.returncode, 2)
         self.assertEqual(done.stderr.decode("utf-8").count("\n"), 1, done.stderr)
         n = len(COMPANIES[2]["periods"])
-        self.assertIn("bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d"
-                      % (n + 1, n), done.stderr.decode("utf-8"))
+        self.assertIn(
+            "bad.csv:54: row 5 (営業利益) has %d fields, the summary line 49 says %d" % (n + 1, n),
+            done.stderr.decode("utf-8"),
+        )
         rows = self.table.read_bytes().decode("utf-8").splitlines()
         good_rows = tidy(str(self.good)).stdout.decode("utf-8").splitlines()
         third = str(COMPANIES[2]["code"]) + ","
-        self.assertEqual(rows, good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)]
-                         + good_rows[1:])
+        self.assertEqual(
+            rows,
+            good_rows[:1] + [r for r in good_rows[1:] if not r.startswith(third)] + good_rows[1:],
+        )
 
     def test_exit_codes(self):
         readonly = self.path / "readonly.csv"
@@ -169,22 +214,46 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ("-V", ["-V"], 0, b"kessan-tidy "),
             ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
-            ("wrong value", ["--format", "xml"], 64, b"--format does not take \"xml\""),
+            ("wrong value", ["--format", "xml"], 64, b'--format does not take "xml"'),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
-            ("JSON Lines with a byte-order mark", ["--format", "jsonl", "--encoding", "utf-8-bom"],
-             64, b"JSON forbids one"),
-            ("unreadable input", [str(self.good), str(self.path / "none.csv")], 1,
-             b"none.csv: cannot open"),
-            ("folder of -o missing", ["-o", str(self.path / "no" / "t.csv"), str(self.good)], 1,
-             b"cannot create a file beside"),
-            ("-o a folder", ["-o", str(self.path), str(self.good)], 1,
-             b"cannot replace %s: Is a directory" % bytes(self.path)),
-            ("-o a file the user may not write", ["-o", str(readonly), str(self.good)], 1,
-             b"readonly.csv: Permission denied"),
+            (
+                "JSON Lines with a byte-order mark",
+                ["--format", "jsonl", "--encoding", "utf-8-bom"],
+                64,
+                b"JSON forbids one",
+            ),
+            (
+                "unreadable input",
+                [str(self.good), str(self.path / "none.csv")],
+                1,
+                b"none.csv: cannot open",
+            ),
+            (
+                "folder of -o missing",
+                ["-o", str(self.path / "no" / "t.csv"), str(self.good)],
+                1,
+                b"cannot create a file beside",
+            ),
+            (
+                "-o a folder",
+                ["-o", str(self.path), str(self.good)],
+                1,
+                b"cannot replace %s: Is a directory" % bytes(self.path),
+            ),
+            (
+                "-o a file the user may not write",
+                ["-o", str(readonly), str(self.good)],
+                1,
+                b"readonly.csv: Permission denied",
+            ),
             ("cut off", [str(self.cut)], 1, b"(the sweep was stopped?)"),
             ("input read as a folder", [str(self.path)], 1, b": cannot read after line 0: "),
-            ("-o names an input", ["-o", str(self.table), str(self.good), str(self.table)], 64,
-             b"is also an input"),
+            (
+                "-o names an input",
+                ["-o", str(self.table), str(self.good), str(self.table)],
+                64,
+                b"is also an input",
+            ),
             ("empty input", [], 0, b""),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
         ]
@@ -194,15 +263,17 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
-                    self.assertEqual(done.stderr.split(b"\n")[1:],
-                                     [b"Try 'kessan-tidy --help'.", b""])
+                    self.assertEqual(
+                        done.stderr.split(b"\n")[1:], [b"Try 'kessan-tidy --help'.", b""]
+                    )
                     self.assertEqual(done.stdout, b"")
                 if code == 1 and label not in ("cut off", "input read as a folder"):
                     self.assertEqual(done.stdout, b"")
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
         self.assertEqual(readonly.read_bytes(), b"kept\n")
-        self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv",
-                                        "table.csv"])
+        self.assertEqual(
+            self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"]
+        )
 
     def test_a_signal_leaves_no_temporary_file(self):
         """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
@@ -210,13 +281,20 @@ class OutputFileAndExitCodes(unittest.TestCase):
         if os.name != "posix":
             self.skipTest("POSIX signals")
         ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
-        for number, set_up in ((signal.SIGTERM, None), (signal.SIGUSR1, None),
-                               (signal.SIGALRM, None), (signal.SIGXCPU, None),
-                               (signal.SIGHUP, ignore_hup)):
+        for number, set_up in (
+            (signal.SIGTERM, None),
+            (signal.SIGUSR1, None),
+            (signal.SIGALRM, None),
+            (signal.SIGXCPU, None),
+            (signal.SIGHUP, ignore_hup),
+        ):
             with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
-                process = subprocess.Popen(tidy_command() + ["-o", str(self.table), "-"],
-                                           stdin=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                           preexec_fn=set_up)
+                process = subprocess.Popen(
+                    tidy_command() + ["-o", str(self.table), "-"],
+                    stdin=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL,
+                    preexec_fn=set_up,
+                )
                 try:
                     process.stdin.write(self.good.read_bytes())
                     process.stdin.flush()
@@ -259,21 +337,32 @@ class OutputFileAndExitCodes(unittest.TestCase):
         for label, output, stdin, code, holds in cases:
             with self.subTest(label):
                 self.table.write_bytes(b"the table of an earlier run\n")
-                args = ["-o", output] + ([str(self.good)] if stdin is None else
-                                         ["-"] if label.startswith("-") else [])
+                args = ["-o", output] + (
+                    [str(self.good)] if stdin is None else ["-"] if label.startswith("-") else []
+                )
                 # The FIFO's reader opens it first; the table (3 kB) fits in its buffer.
                 fifo = os.open(self.path / "fifo", os.O_RDONLY | os.O_NONBLOCK)
                 with open(self.path / (stdin or "good.csv"), "rb") as source:
-                    done = subprocess.run(tidy_command() + args, stdin=source,
-                                          capture_output=True, cwd=self.path, timeout=TIMEOUT_S)
+                    done = subprocess.run(
+                        tidy_command() + args,
+                        stdin=source,
+                        capture_output=True,
+                        cwd=self.path,
+                        timeout=TIMEOUT_S,
+                    )
                 try:
                     got = os.read(fifo, 1 << 20)
                 except BlockingIOError:
                     got = b""
                 os.close(fifo)
                 self.assertEqual(done.returncode, code, done.stderr)
-                target = (got if output == "fifo" else done.stdout if output == "stdout" else
-                          (self.path / output).read_bytes())
+                target = (
+                    got
+                    if output == "fifo"
+                    else done.stdout
+                    if output == "stdout"
+                    else (self.path / output).read_bytes()
+                )
                 self.assertEqual(target, holds)
                 self.assertEqual(self.table.stat().st_mode & 0o777, 0o600)
                 self.assertTrue((self.path / "link").is_symlink())
@@ -291,10 +380,22 @@ class OutputFileAndExitCodes(unittest.TestCase):
         limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # noqa: E731
         cases = [  # label, arguments, set-up in the child, closed standard error, exit, table
             ("file size limit", [str(big)], limit, False, 1, b"the table of an earlier run\n"),
-            ("standard error a closed pipe", [str(self.good), str(self.bad)], None, True, 1,
-             b"the table of an earlier run\n"),
-            ("standard error closed", ["--keep-going", str(self.bad), str(self.good)], None,
-             None, 2, table),
+            (
+                "standard error a closed pipe",
+                [str(self.good), str(self.bad)],
+                None,
+                True,
+                1,
+                b"the table of an earlier run\n",
+            ),
+            (
+                "standard error closed",
+                ["--keep-going", str(self.bad), str(self.good)],
+                None,
+                None,
+                2,
+                table,
+            ),
         ]
         for label, args, set_up, pipe, code, holds in cases:
             with self.subTest(label):
@@ -305,22 +406,27 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 read, write = os.pipe()
                 if pipe:
                     os.close(read)
-                done = subprocess.run(command, preexec_fn=set_up, stderr=write,
-                                      timeout=TIMEOUT_S)
+                done = subprocess.run(command, preexec_fn=set_up, stderr=write, timeout=TIMEOUT_S)
                 os.close(write)
                 if not pipe:
                     os.close(read)
                 self.assertEqual(done.returncode, code)
                 self.assertEqual(self.table.read_bytes(), holds)
-                self.assertEqual(self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv",
-                                                "table.csv"])
+                self.assertEqual(
+                    self.files(), ["bad.csv", "big.csv", "cut.csv", "good.csv", "table.csv"]
+                )
 
     def test_output_that_cannot_be_written_fails(self):
         if not os.path.exists("/dev/full"):
             self.skipTest("no /dev/full")
         with open("/dev/full", "wb") as full:
-            done = subprocess.run(tidy_command() + [str(self.good)], stdout=full,
-                                  capture_output=False, stderr=subprocess.PIPE, timeout=TIMEOUT_S)
+            done = subprocess.run(
+                tidy_command() + [str(self.good)],
+                stdout=full,
+                capture_output=False,
+                stderr=subprocess.PIPE,
+                timeout=TIMEOUT_S,
+            )
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"cannot write standard output", done.stderr)
 

@@ -5,14 +5,17 @@ import subprocess
 import unittest
 
 # System DLLs of every Windows installation: the kernel, the C runtime and WinINet.
+# fmt: off
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "wininet.dll", "user32.dll", "advapi32.dll",
                "ws2_32.dll", "shell32.dll", "ole32.dll"}
+# fmt: on
 
 
 def imports(executable, objdump):
     """The functions imported from each DLL, by the DLL's name in lower case."""
-    listing = subprocess.run([objdump, "-p", executable], capture_output=True, text=True,
-                             check=True, timeout=60).stdout
+    listing = subprocess.run(
+        [objdump, "-p", executable], capture_output=True, text=True, check=True, timeout=60
+    ).stdout
     table = {}
     functions = None
     for line in listing.splitlines():
@@ -26,7 +29,6 @@ def imports(executable, objdump):
 
 
 class Imports(unittest.TestCase):
-
     def setUp(self):
         self.imports = imports(os.environ["KESSAN_EXE"], os.environ["KESSAN_OBJDUMP"])
 
