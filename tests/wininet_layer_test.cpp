@@ -576,6 +576,21 @@ TEST_F(WininetLayer, FollowsRedirectsOnTheirHeadersAndHandsBackOtherReplies) {
   }
 }
 
+TEST_F(WininetLayer, SendsBackTheSessionsCookies) {
+  // 1300 sets the cookie with a redirect to itself; 1301, requested later, answers at once.
+  start({{1300, "<html>1300</html>"}, {1301, "<html>1301</html>"}}, "1300 cookie\n1301 cookie\n");
+  for (int code : {1300, 1301}) {
+    auto result = fetch(page_url(code));
+    ASSERT_TRUE(result) << code << ": errno " << open_errno_;
+    EXPECT_EQ(result->body, "<html>" + std::to_string(code) + "</html>");
+  }
+  auto log = service_.requests(3);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_FALSE(log[0]["headers"].has("cookie"));
+  EXPECT_EQ(log[1]["headers"]["cookie"].text, "kessan-session=1") << "within the redirect";
+  EXPECT_EQ(log[2]["headers"]["cookie"].text, "kessan-session=1") << "on a later request";
+}
+
 TEST_F(WininetLayer, ResendsOnceWhenAKeptConnectionFailsBeforeAnyReply) {
   struct Case {
     const char* mode;

@@ -75,6 +75,7 @@ void close_session(Session* s) {
   s->open.clear();
   s->spare.reset();
   curl_multi_cleanup(s->multi);
+  curl_share_cleanup(s->cookies);
   s->tag = Tag::Free;
   delete s;
 }
@@ -109,7 +110,11 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) 
       s->proxy_port = 80;
   }
   s->multi = curl_multi_init();
-  if (s->multi == nullptr) {
+  s->cookies = curl_share_init();
+  if (s->multi == nullptr || s->cookies == nullptr ||
+      curl_share_setopt(s->cookies, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK) {
+    curl_multi_cleanup(s->multi);
+    curl_share_cleanup(s->cookies);
     errno = ENOMEM;
     return nullptr;
   }

@@ -268,7 +268,9 @@ std::unique_ptr<Request> new_request(Session* s) {
             curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
                 CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK;
+            curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_SHARE, s->cookies) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_COOKIEFILE, "") == CURLE_OK;  // no file: memory only
   if (ok && s->has_agent) ok = curl_easy_setopt(e, CURLOPT_USERAGENT, s->agent.c_str()) == CURLE_OK;
   // Both are always set, so that curl reads none of the proxy variables itself.
   if (ok)
