@@ -50,6 +50,19 @@ std::string link_target(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> command_line_arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+bool expand_wildcards(std::vector<std::string>&, std::string&) { return true; }
+
+FILE* open_input(const std::string& path) { return fopen(path.c_str(), "rb"); }
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
 void set_binary_stdio() {}
 
 void prepare_writer() {
@@ -136,6 +149,9 @@ std::string replace_file(const std::string& from, const std::string& to) {
   return "";
 }
 
-void write_message(const std::string& text) { fprintf(stderr, "%s\n", text.c_str()); }
+void remove_temporary(const std::string& temporary) {
+  unlink(temporary.c_str());
+  pending[0] = '\0';
+}
 
-std::string argument_text(const std::string& argument) { return argument; }
+void write_message(const std::string& text) { fprintf(stderr, "%s\n", text.c_str()); }

@@ -2,23 +2,25 @@
 // After windows.h:
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
+#include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/files.h"
 
 namespace {
 
-std::wstring wide(const std::string& text, UINT code_page) {
+std::wstring wide(const std::string& text, UINT code_page = CP_UTF8) {
   int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(n, L'\0');
   MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
 }
 
-std::string narrow(const std::wstring& text, UINT code_page) {
+std::string narrow(const std::wstring& text, UINT code_page = CP_UTF8) {
   int n = WideCharToMultiByte(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                               nullptr, nullptr);
   std::string out(n, '\0');
@@ -27,7 +29,44 @@ std::string narrow(const std::wstring& text, UINT code_page) {
   return out;
 }
 
-// The longest name of a file in a folder.
+// The system's text for an error code, as UTF-8.
+std::string system_reason(DWORD code) {
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = text != nullptr ? text : L"";
+  LocalFree(text);
+  while (!reason.empty() &&
+         (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+    reason.pop_back();
+  if (reason.empty()) return "Windows error " + std::to_string(code);
+  return narrow(reason);
+}
+
+// Where a path's last part starts.
+size_t name_start(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/:");
+  return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
+// A device by its reserved name, in any case and with any extension (NUL, con, nul.csv, COM1),
+// or a path in the device namespace (\\.\).
+bool is_device(const std::wstring& path) {
+  if (path.rfind(L"\\\\.\\", 0) == 0) return true;
+  std::wstring name = path.substr(name_start(path));
+  name = name.substr(0, name.find(L'.'));
+  while (!name.empty() && name.back() == L' ') name.pop_back();
+  for (wchar_t& c : name) c = towupper(c);
+  static const wchar_t* const Reserved[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+  for (const wchar_t* reserved : Reserved) {
+    if (name == reserved) return true;
+  }
+  return name.size() == 4 && (name.rfind(L"COM", 0) == 0 || name.rfind(L"LPT", 0) == 0) &&
+         name[3] >= L'1' && name[3] <= L'9';
+}
+
+// The longest name of a file in a folder, in UTF-16 units.
 constexpr size_t LongestName = 255;
 
 bool same_file(HANDLE a, HANDLE b) {
@@ -37,7 +76,75 @@ bool same_file(HANDLE a, HANDLE b) {
          x.nFileIndexLow == y.nFileIndexLow;
 }
 
+HANDLE open_existing(const std::string& path) {
+  return CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The file being written beside its target, removed when Ctrl-C, Ctrl-Break, closing the console
+// or logging off ends the run. The handler runs on a thread of its own while the file is open: it
+// was opened for sharing its deletion, and goes once the process has ended.
+wchar_t pending[32768];
+
+BOOL WINAPI remove_pending(DWORD) {
+  if (pending[0] != L'\0') DeleteFileW(pending);
+  return FALSE;  // the default handler ends the process
+}
+
 }  // namespace
+
+std::vector<std::string> command_line_arguments(int, char**) {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> out;
+  for (int i = 1; arguments != nullptr && i < count; ++i) out.push_back(narrow(arguments[i]));
+  LocalFree(arguments);
+  return out;
+}
+
+bool expand_wildcards(std::vector<std::string>& names, std::string& error) {
+  std::vector<std::string> expanded;
+  for (const std::string& name : names) {
+    const std::wstring pattern = wide(name);
+    const size_t start = name_start(pattern);
+    if (pattern.find_first_of(L"*?", start) == std::wstring::npos) {
+      expanded.push_back(name);
+      continue;
+    }
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) found.push_back(data.cFileName);
+      } while (FindNextFileW(search, &data));
+      FindClose(search);
+    }
+    if (found.empty()) {
+      error = name + ": no file matches";
+      return false;
+    }
+    std::sort(found.begin(), found.end(), [](const std::wstring& a, const std::wstring& b) {
+      const int order = CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                             static_cast<int>(b.size()), TRUE);
+      return order == CSTR_EQUAL ? a < b : order == CSTR_LESS_THAN;
+    });
+    for (const std::wstring& file : found)
+      expanded.push_back(narrow(pattern.substr(0, start) + file));
+  }
+  names = std::move(expanded);
+  return true;
+}
+
+FILE* open_input(const std::string& path) { return _wfopen(wide(path).c_str(), L"rb"); }
+
+bool same_file(const std::string& a, const std::string& b) {
+  HANDLE x = open_existing(a), y = open_existing(b);
+  const bool same = x != INVALID_HANDLE_VALUE && y != INVALID_HANDLE_VALUE && same_file(x, y);
+  if (x != INVALID_HANDLE_VALUE) CloseHandle(x);
+  if (y != INVALID_HANDLE_VALUE) CloseHandle(y);
+  return same;
+}
 
 void set_binary_stdio() {
   _setmode(_fileno(stdin), _O_BINARY);
@@ -49,16 +156,26 @@ void prepare_writer() {}
 bool is_standard_input(const std::string& path) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == INVALID_HANDLE_VALUE || GetFileType(input) != FILE_TYPE_DISK) return false;
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = open_existing(path);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const bool same = same_file(input, file);
+  BY_HANDLE_FILE_INFORMATION identity;
+  FILE_ID_INFO a, b;
+  bool same = true;  // when neither identity can be read
+  if (GetFileInformationByHandle(input, &identity)) {
+    same = same_file(input, file);
+  } else if (GetFileInformationByHandleEx(input, FileIdInfo, &a, sizeof a) &&
+             GetFileInformationByHandleEx(file, FileIdInfo, &b, sizeof b)) {
+    // A handle inherited under Wine gives its file's ID but no volume: the ID alone.
+    same = memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0;
+  }
   CloseHandle(file);
   return same;
 }
 
 std::string output_refusal(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring name = wide(path);
+  if (is_device(name)) return "";
+  const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return "";
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return strerror(EISDIR);
   if (attributes & FILE_ATTRIBUTE_READONLY) return strerror(EACCES);
@@ -67,33 +184,47 @@ std::string output_refusal(const std::string& path) {
 
 FILE* open_output(const std::string& path, std::string& temporary, std::string& replaced,
                   std::string& error) {
+  const std::wstring target = wide(path);
+  if (is_device(target)) {
+    FILE* file = _wfopen(target.c_str(), L"wb");
+    if (file == nullptr) error = strerror(errno);
+    return file;
+  }
   replaced = path;
-  const size_t slash = path.find_last_of("\\/:") + 1;  // npos + 1 is 0
+  static const bool handler = SetConsoleCtrlHandler(remove_pending, TRUE);
+  (void)handler;
+  const size_t slash = name_start(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string suffix =
-        ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    // The temporary name must fit where the file's own name fits: cut at a character's start.
-    size_t kept = 0;
-    while (slash + kept < path.size()) {
-      const size_t unit = IsDBCSLeadByte(static_cast<BYTE>(path[slash + kept])) ? 2 : 1;
-      if (kept + unit + suffix.size() > LongestName) break;
-      kept += unit;
-    }
-    std::string name = path.substr(0, slash + kept) + suffix;
-    int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      error = strerror(errno);
+    const std::wstring suffix =
+        L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
+    // The temporary name must fit where the file's own name fits: not cut inside a pair of
+    // surrogates.
+    size_t kept = std::min(target.size() - slash, LongestName - suffix.size());
+    if (kept > 0 && slash + kept < target.size() && IS_LOW_SURROGATE(target[slash + kept])) --kept;
+    const std::wstring name = target.substr(0, slash + kept) + suffix;
+    if (name.size() >= sizeof pending / sizeof pending[0]) {
+      error = strerror(ENAMETOOLONG);
       return nullptr;
     }
-    FILE* file = _fdopen(fd, "wb");
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_FILE_EXISTS) continue;
+      error = system_reason(code);
+      return nullptr;
+    }
+    wcscpy(pending, name.c_str());
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (file == nullptr) {
       error = strerror(errno);
-      _close(fd);
-      _unlink(name.c_str());
+      if (fd < 0) CloseHandle(handle);
+      if (fd >= 0) _close(fd);
+      remove_temporary(narrow(name));
       return nullptr;
     }
-    temporary = name;
+    temporary = narrow(name);
     return file;
   }
   error = "no free temporary name";
@@ -101,25 +232,21 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
 }
 
 std::string replace_file(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return "";
-  const DWORD code = GetLastError();
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason = text != nullptr ? text : L"";
-  LocalFree(text);
-  while (!reason.empty() &&
-         (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
-    reason.pop_back();
-  if (reason.empty()) return "Windows error " + std::to_string(code);
-  return narrow(reason, CP_UTF8);
+  if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    return system_reason(GetLastError());
+  pending[0] = L'\0';
+  return "";
+}
+
+void remove_temporary(const std::string& temporary) {
+  DeleteFileW(wide(temporary).c_str());
+  pending[0] = L'\0';
 }
 
 void write_message(const std::string& text) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0, written = 0;
-  const std::wstring line = wide(text + "\n", CP_UTF8);
+  const std::wstring line = wide(text + "\n");
   if (error != INVALID_HANDLE_VALUE && GetConsoleMode(error, &mode)) {
     WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     return;
@@ -127,8 +254,4 @@ void write_message(const std::string& text) {
   const std::string bytes = narrow(line, GetACP());
   fwrite(bytes.data(), 1, bytes.size(), stderr);
   fflush(stderr);
-}
-
-std::string argument_text(const std::string& argument) {
-  return narrow(wide(argument, CP_ACP), CP_UTF8);
 }

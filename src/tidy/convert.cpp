@@ -1,10 +1,15 @@
 #include "tidy/convert.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "platform/scratch.h"
 #include "tidy/block.h"
+#include "tidy/history.h"
 #include "tidy/rows.h"
+#include "tidy/workbook.h"
 
 namespace tidy {
 
@@ -14,6 +19,52 @@ constexpr size_t FlushSize = 1 << 20;
 constexpr size_t KeptOpen = 64;
 
 const char* const Program = "kessan-tidy: ";
+
+// Copies the finished workbook through io.
+bool copy_file(const std::string& path, const Io& io) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  if (!file) {
+    io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
+    return false;
+  }
+  std::string buffer(FlushSize, '\0');
+  while (size_t got = fread(buffer.data(), 1, buffer.size(), file.get())) {
+    if (!io.write(std::string_view(buffer).substr(0, got))) return false;
+  }
+  if (!ferror(file.get())) return true;
+  io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
+  return false;
+}
+
+// The table as a workbook, built in a scratch file and written through io only when whole.
+class SheetOutput {
+ public:
+  SheetOutput(const Options& options, const Io& io) : io_(io) {
+    std::string error;
+    path_ = create_scratch_file(error);
+    if (path_.empty()) {
+      io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
+      return;
+    }
+    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows);
+  }
+  ~SheetOutput() {
+    book_.reset();
+    if (!path_.empty()) remove(path_.c_str());
+  }
+  bool ready() const { return book_ != nullptr; }
+  bool add(const Block& block) { return book_ && (book_->add(block) || report()); }
+  bool finish() { return book_ && (book_->close() || report()) && copy_file(path_, io_); }
+
+ private:
+  bool report() {
+    io_.report(Program + book_->error());
+    return false;
+  }
+  const Io& io_;
+  std::string path_;
+  std::unique_ptr<Workbook> book_;
+};
 
 }  // namespace
 
@@ -34,9 +85,18 @@ int convert(const Options& options, const Io& io) {
     }
     if (i >= KeptOpen) sources[i] = nullptr;
   }
+  std::unique_ptr<SheetOutput> sheet;
+  if (options.format == Format::Xlsx) {
+    sheet = std::make_unique<SheetOutput>(options, io);
+    if (!sheet->ready()) return Failed;
+  }
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
-  append_start(out, options.format, options.encoding, options.header);
+  // A history is written only once every input has been read.
+  History history;
+  if (!options.history && !sheet) {
+    append_start(out, options.format, options.encoding, options.header);
+  }
   bool skipped = false;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
@@ -59,7 +119,11 @@ int convert(const Options& options, const Io& io) {
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
-      if (result == BlockReader::Result::Block) {
+      if (result == BlockReader::Result::Block && sheet) {
+        if (!sheet->add(reader.block())) return Failed;
+      } else if (result == BlockReader::Result::Block && options.history) {
+        history.add(reader.block());
+      } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
           if (!io.write(out)) return Failed;
@@ -76,8 +140,22 @@ int convert(const Options& options, const Io& io) {
       }
       if (next == LineSplitter::Next::End) break;
     }
+    std::string why;
+    if (options.history && !history.end_sweep(inputs[i] == "-" ? inputs[i] : name, why)) {
+      io.report(Program + name + ": " + why);
+      if (!options.keep_going) return Failed;
+      skipped = true;
+    }
   }
-  if (!io.write(out)) return Failed;
+  if (options.history) {
+    append_start(out, options.format, options.encoding, options.header, true);
+    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
+      return Failed;
+    }
+    io.report(Program + history.summary());
+  } else if (sheet ? !sheet->finish() : !io.write(out)) {
+    return Failed;
+  }
   return skipped ? Skipped : Converted;
 }
 

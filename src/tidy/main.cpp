@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/scratch.h"
 #include "tidy/convert.h"
 #include "tidy/options.h"
 #include "version.h"
@@ -32,8 +32,7 @@ Source file_source(FILE* file) {
 // True when the output file is one of the inputs, which the finished table would replace.
 bool output_is_an_input(const tidy::Options& options) {
   for (const std::string& input : options.inputs) {
-    std::error_code error;
-    if (input != "-" && std::filesystem::equivalent(input, options.output, error)) return true;
+    if (input != "-" && same_file(input, options.output)) return true;
   }
   const bool reads_standard_input =
       options.inputs.empty() ||
@@ -47,7 +46,7 @@ int run(const tidy::Options& options) {
   FILE* out = stdout;
   std::string shown = "standard output", temporary, replaced;
   if (!options.output.empty()) {
-    shown = argument_text(options.output);
+    shown = options.output;
     std::string error = output_refusal(options.output);
     if (!error.empty()) {
       say("cannot replace " + shown + ": " + error);
@@ -67,7 +66,7 @@ int run(const tidy::Options& options) {
   };
   Io io;
   io.open = [](const std::string& name, Source& source, std::string& reason) {
-    FILE* file = name == "-" ? stdin : fopen(name.c_str(), "rb");
+    FILE* file = name == "-" ? stdin : open_input(name);
     if (file == nullptr) {
       reason = strerror(errno);
       return false;
@@ -81,7 +80,6 @@ int run(const tidy::Options& options) {
     return true;
   };
   io.report = [](const std::string& message) { write_message(message); };
-  io.name_text = argument_text;
 
   int code = tidy::Failed;
   try {
@@ -103,11 +101,10 @@ int run(const tidy::Options& options) {
   if (code != tidy::Failed) {
     std::string error = replace_file(temporary, replaced);
     if (error.empty()) return code;
-    say("cannot rename " + argument_text(temporary) + " to " + argument_text(replaced) + ": " +
-        error);
+    say("cannot rename " + temporary + " to " + replaced + ": " + error);
     code = tidy::Failed;
   }
-  remove(temporary.c_str());
+  remove_temporary(temporary);
   return code;
 }
 
@@ -118,8 +115,7 @@ int main(int argc, char** argv) {
   set_binary_stdio();
   tidy::Options options;
   std::string error;
-  switch (
-      tidy::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+  switch (tidy::parse_command_line(command_line_arguments(argc, argv), options, error)) {
     case tidy::Parsed::Help:
       fputs(tidy::Usage, stdout);
       return fflush(stdout) == 0 ? tidy::Converted : tidy::Failed;
@@ -133,8 +129,19 @@ int main(int argc, char** argv) {
     case tidy::Parsed::Run:
       break;
   }
+  if (!expand_wildcards(options.inputs, error)) {
+    say(error);
+    return tidy::Failed;
+  }
+#ifdef KESSAN_TIDY_SHEET_ROWS
+  options.sheet_rows = KESSAN_TIDY_SHEET_ROWS;
+#endif
+  if (options.format == tidy::Format::Xlsx && options.output.empty() && is_terminal(stdout)) {
+    say("a workbook is not written to a terminal: give -o FILE, or redirect standard output");
+    return tidy::WrongUsage;
+  }
   if (!options.output.empty() && output_is_an_input(options)) {
-    say("-o " + argument_text(options.output) + " is also an input; the table would replace it");
+    say("-o " + options.output + " is also an input; the table would replace it");
     return tidy::WrongUsage;
   }
   return run(options);

@@ -4,20 +4,28 @@ namespace tidy {
 
 const char* const Usage =
     "Usage: kessan-tidy [OPTION]... [FILE]...\n"
+    "   or: kessan-tidy --history [OPTION]... OLDEST [NEWER]... NEWEST\n"
     "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
     "company and period. Reads the FILEs one after another, or standard input when there is\n"
-    "none or for \"-\"; writes the table to standard output.\n"
+    "none or for \"-\"; writes the table to standard output. On Windows, a FILE with * or ?\n"
+    "is replaced by the files it matches, in name order.\n"
     "\n"
-    "  --format csv|tsv|jsonl    CSV (default, RFC 4180 quoting), TSV, or JSON Lines\n"
+    "  --format csv|tsv|jsonl|xlsx\n"
+    "                            CSV (default, RFC 4180 quoting), TSV, JSON Lines, or an Excel\n"
+    "                            workbook (never to a terminal)\n"
     "  --encoding utf-8|utf-8-bom|cp932\n"
     "                            the table's text: UTF-8 (default), UTF-8 with a byte-order\n"
     "                            mark (for Excel), or Shift_JIS\n"
-    "  --header en|ja|none       CSV and TSV's first line: the column names (default), the\n"
+    "  --header en|ja|none       CSV, TSV and xlsx's first row: the column names (default), the\n"
     "                            report's Japanese labels, or none; JSON Lines keys are always\n"
     "                            the column names\n"
     "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
     "                            a device directly; \"-\" is standard output); FILE is\n"
     "                            checked before any input is read\n"
+    "  --history                 the FILEs are sweeps, OLDEST FIRST: one row per company and\n"
+    "                            fiscal period, from the newest sweep that has it, with sweep\n"
+    "                            (its FILE) and revised (figures changed since first\n"
+    "                            published) in place of period\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  -h, --help                show this text\n"
     "  -V, --version             show the version\n"
@@ -30,14 +38,26 @@ const char* const Usage =
     "\n"
     "period_end and announced_on are empty (null in JSON Lines) when not a calendar date.\n"
     "\n"
+    "The workbook, the way into Excel, holds the table on one worksheet: codes, periods and\n"
+    "figures as numbers, the dates as dates, a bold and frozen header row with a filter. It is\n"
+    "written only when whole, also to standard output; a table of more rows than a worksheet\n"
+    "holds (1,048,576 with the header) is refused.\n"
+    "\n"
     "Exit status: 0 converted; 1 an error in the input (the first one ends the run: only the\n"
     "companies before it are written, and with -o nothing is) or in reading or writing; 2\n"
     "blocks were skipped (--keep-going; rows after two summary lines in a row, which may be\n"
     "either company's, are skipped too); 64 a wrong command line.\n"
     "\n"
-    "Example:\n"
+    "With --history the table is written once every FILE is read, ordered by code and then\n"
+    "period_end newest first; a row whose period_end is not a calendar date is kept from each\n"
+    "sweep. A FILE whose latest announcement is earlier than an earlier FILE's is refused (a\n"
+    "wrong order; skipped with --keep-going). A summary goes to standard error.\n"
+    "\n"
+    "Examples:\n"
     "  kessan > results.csv\n"
-    "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n";
+    "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
+    "  kessan-tidy --format xlsx -o results.xlsx results.csv\n"
+    "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
 
 namespace {
 
@@ -62,7 +82,7 @@ bool choose(const std::string& option, const std::string& text, const Choice<T> 
 }
 
 const Choice<Format> Formats[] = {
-    {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"jsonl", Format::Jsonl}};
+    {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"jsonl", Format::Jsonl}, {"xlsx", Format::Xlsx}};
 const Choice<Encoding> Encodings[] = {
     {"utf-8", Encoding::Utf8}, {"utf-8-bom", Encoding::Utf8Bom}, {"cp932", Encoding::Cp932}};
 const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none", Header::None}};
@@ -86,12 +106,12 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     if (arg == "--help" || arg == "-h") return Parsed::Help;
     if (arg == "--version" || arg == "-V") return Parsed::Version;
     if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0 ||
-        arg.rfind("--version=", 0) == 0) {
+        arg.rfind("--version=", 0) == 0 || arg.rfind("--history=", 0) == 0) {
       error = arg.substr(0, arg.find('=')) + " takes no value";
       return Parsed::Wrong;
     }
-    if (arg == "--keep-going") {
-      options.keep_going = true;
+    if (arg == "--keep-going" || arg == "--history") {
+      (arg == "--history" ? options.history : options.keep_going) = true;
       continue;
     }
     // An option with a value: "--format jsonl", "--format=jsonl", "-o FILE".
@@ -131,6 +151,10 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     error =
         "--format jsonl cannot start with a byte-order mark (JSON forbids one); use "
         "--encoding utf-8";
+    return Parsed::Wrong;
+  }
+  if (options.format == Format::Xlsx && options.history) {
+    error = "--history makes a CSV, TSV or JSON Lines table, not a workbook";
     return Parsed::Wrong;
   }
   return Parsed::Run;

@@ -14,8 +14,10 @@ struct Options {
   Encoding encoding = Encoding::Utf8;
   Header header = Header::En;
   bool keep_going = false;
+  bool history = false;             // the inputs are sweeps, oldest first, made into one history
   std::string output;               // empty: standard output
   std::vector<std::string> inputs;  // empty: standard input; "-" is standard input too
+  long long sheet_rows = 1048576;   // the rows a worksheet holds, the header included
 };
 
 extern const char* const Usage;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 
 #include "platform/text_encoding.h"
 
@@ -39,6 +40,8 @@ const char* const ColumnNames[ColumnCount] = {"code",
 // 証券コード, 会社名, 期 in Shift_JIS.
 const char* const JapaneseNames[3] = {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68",
                                       "\x89\xEF\x8E\xD0\x96\xBC", "\x8A\xFA"};
+// 出典 and 修正数: the history's sweep and revised.
+const char* const HistoryJapaneseNames[2] = {"\x8F\x6F\x93\x54", "\x8F\x43\x90\xB3\x90\x94"};
 
 void append_text(std::string& out, std::string_view sjis, Encoding encoding) {
   if (encoding == Encoding::Cp932) {
@@ -101,39 +104,162 @@ std::array<long long, 3> date_parts(std::string_view printed) {
   return parts;
 }
 
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date of years 1..9999;
-// false, with nothing appended, when it is not.
-bool append_date(std::string& out, std::string_view printed, bool with_day) {
+}  // namespace
+
+long long calendar_value(std::string_view printed, bool with_day) {
   const auto [year, month, day] = date_parts(printed);
-  if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
+  if (year < 1 || year > 9999 || month < 1 || month > 12) return -1;
+  if (!with_day) return year * 100 + month;
+  static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  if (day < 1 || day > Days[month - 1] + (month == 2 && leap)) return -1;
+  return (year * 100 + month) * 100 + day;
+}
+
+bool append_date(std::string& out, std::string_view printed, bool with_day) {
+  long long value = calendar_value(printed, with_day);
+  if (value < 0) return false;
+  char text[32];
   if (with_day) {
-    static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    if (day < 1 || day > Days[month - 1] + (month == 2 && leap)) return false;
+    snprintf(text, sizeof text, "%04lld-%02lld-%02lld", value / 10000, value / 100 % 100,
+             value % 100);
+  } else {
+    snprintf(text, sizeof text, "%04lld-%02lld", value / 100, value % 100);
   }
-  char text[16];
-  snprintf(text, sizeof text, with_day ? "%04lld-%02lld-%02lld" : "%04lld-%02lld", year, month,
-           day);
   out += text;
   return true;
+}
+
+namespace {
+
+// UTF-8 text (a file name) in Shift_JIS: each character the platform's converter gives for a
+// Shift_JIS unit, "?" for any other.
+void append_utf8_as_sjis(std::string& out, std::string_view text) {
+  static const std::map<std::string, std::string> units = [] {
+    std::map<std::string, std::string> all;
+    auto add = [&](std::string unit) {
+      std::string utf8;
+      if (platform_unit_to_utf8(unit, utf8)) all.emplace(utf8, unit);
+    };
+    for (int c = 0xA1; c <= 0xDF; ++c) add(std::string(1, static_cast<char>(c)));
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (lead == 0xA0) lead = 0xE0;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail != 0x7F) add({static_cast<char>(lead), static_cast<char>(trail)});
+      }
+    }
+    return all;
+  }();
+  while (!text.empty()) {
+    size_t length = 1;
+    while (length < text.size() && length < 4 && (text[length] & 0xC0) == 0x80) ++length;
+    if (static_cast<unsigned char>(text[0]) < 0x80) {
+      out += text[0];
+    } else {
+      auto unit = units.find(std::string(text.substr(0, length)));
+      out += unit == units.end() ? "?" : unit->second;
+    }
+    text.remove_prefix(length);
+  }
+}
+
+// A column between name and period_end: text is a string, otherwise a number or empty (null).
+struct Middle {
+  const char* key;
+  std::string_view value;
+  bool text;
+};
+
+// One row: code, name (in the table's encoding), the middle columns, then items 1..23.
+template <size_t N>
+void append_row(std::string& out, std::string_view code, const std::string& name,
+                const Middle (&middle)[N], const Fields& fields, Format format, Encoding encoding) {
+  if (format == Format::Jsonl) {
+    out += "{\"code\":";
+    out += code;
+    out += ",\"name\":";
+    append_json_string(out, name, encoding);
+    for (const Middle& column : middle) {
+      out += ",\"";
+      out += column.key;
+      out += "\":";
+      if (column.text) {
+        append_json_string(out, column.value, encoding);
+      } else {
+        out += column.value.empty() ? "null" : column.value;
+      }
+    }
+    for (int item = 1; item <= ItemCount; ++item) {
+      out += ",\"";
+      out += ColumnNames[item + 2];
+      out += "\":";
+      if (item <= 2) {
+        std::string date;
+        out += append_date(date, fields[item - 1], item == 2) ? '"' + date + '"' : "null";
+      } else {
+        out += fields[item - 1];
+      }
+    }
+    out += "}\n";
+    return;
+  }
+  const char delimiter = format == Format::Tsv ? '\t' : ',';
+  out += code;
+  out += delimiter;
+  append_delimited(out, name, delimiter);
+  for (const Middle& column : middle) {
+    out += delimiter;
+    append_delimited(out, column.value, delimiter);
+  }
+  for (int item = 1; item <= ItemCount; ++item) {
+    out += delimiter;
+    if (item <= 2) {
+      append_date(out, fields[item - 1], item == 2);
+    } else {
+      out += fields[item - 1];
+    }
+  }
+  out += '\n';
 }
 
 }  // namespace
 
 const char* column_name(int column) { return ColumnNames[column]; }
 
-void append_start(std::string& out, Format format, Encoding encoding, Header header) {
+std::string column_heading(int column, Header header) {
+  if (header == Header::En) return ColumnNames[column];
+  std::string name;
+  append_sjis_as_utf8(name, column < 3 ? JapaneseNames[column] : report_label(column - 2));
+  return name;
+}
+
+void append_start(std::string& out, Format format, Encoding encoding, Header header, bool history) {
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
   if (format == Format::Jsonl || header == Header::None) return;
   const char delimiter = format == Format::Csv ? ',' : '\t';
   for (int column = 0; column < ColumnCount; ++column) {
     if (column > 0) out += delimiter;
+    const bool middle = history && column == 2;
     if (header == Header::En) {
-      out += ColumnNames[column];
+      out += middle ? "sweep" : ColumnNames[column];
     } else {
       std::string name;
-      append_text(name, column < 3 ? JapaneseNames[column] : report_label(column - 2), encoding);
+      append_text(name,
+                  middle       ? HistoryJapaneseNames[0]
+                  : column < 3 ? JapaneseNames[column]
+                               : report_label(column - 2),
+                  encoding);
       append_delimited(out, name, delimiter);
+    }
+    if (middle) {
+      out += delimiter;
+      if (header == Header::En) {
+        out += "revised";
+      } else {
+        std::string name;
+        append_text(name, HistoryJapaneseNames[1], encoding);
+        out += name;
+      }
     }
   }
   out += '\n';
@@ -142,45 +268,27 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
 void append_rows(std::string& out, const Block& block, Format format, Encoding encoding) {
   std::string name;
   append_text(name, block.name(), encoding);
-  const char delimiter = format == Format::Tsv ? '\t' : ',';
   for (int k = 0; k < block.periods; ++k) {
-    const char period = static_cast<char>('1' + k);
-    if (format == Format::Jsonl) {
-      out += "{\"code\":";
-      out += block.code();
-      out += ",\"name\":";
-      append_json_string(out, name, encoding);
-      out += ",\"period\":";
-      out += period;
-      for (int item = 1; item <= ItemCount; ++item) {
-        out += ",\"";
-        out += ColumnNames[item + 2];
-        out += "\":";
-        if (item <= 2) {
-          std::string date;
-          out += append_date(date, block.field(item, k), item == 2) ? '"' + date + '"' : "null";
-        } else {
-          out += block.field(item, k);
-        }
-      }
-      out += "}\n";
-      continue;
-    }
-    out += block.code();
-    out += delimiter;
-    append_delimited(out, name, delimiter);
-    out += delimiter;
-    out += period;
-    for (int item = 1; item <= ItemCount; ++item) {
-      out += delimiter;
-      if (item <= 2) {
-        append_date(out, block.field(item, k), item == 2);
-      } else {
-        out += block.field(item, k);
-      }
-    }
-    out += '\n';
+    const char period[] = {static_cast<char>('1' + k), '\0'};
+    const Middle middle[] = {{"period", period, false}};
+    Fields fields;
+    for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, k);
+    append_row(out, block.code(), name, middle, fields, format, encoding);
   }
+}
+
+void append_history_row(std::string& out, std::string_view code, std::string_view name,
+                        std::string_view sweep, std::string_view revised, const Fields& fields,
+                        Format format, Encoding encoding) {
+  std::string shown_name, shown_sweep;
+  append_text(shown_name, name, encoding);
+  if (encoding == Encoding::Cp932) {
+    append_utf8_as_sjis(shown_sweep, sweep);
+  } else {
+    shown_sweep = sweep;
+  }
+  const Middle middle[] = {{"sweep", shown_sweep, true}, {"revised", revised, false}};
+  append_row(out, code, shown_name, middle, fields, format, encoding);
 }
 
 }  // namespace tidy

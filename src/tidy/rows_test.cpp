@@ -150,6 +150,7 @@ TEST(Rows, HeaderLines) {
     Encoding encoding;
     Header header;
     std::string start;  // up to the fourth column
+    bool history = false;
   } cases[] = {
       {"csv_en", Format::Csv, Encoding::Utf8, Header::En, "code,name,period,period_end,"},
       {"tsv_en_bom", Format::Tsv, Encoding::Utf8Bom, Header::En,
@@ -163,10 +164,12 @@ TEST(Rows, HeaderLines) {
       {"csv_none_bom", Format::Csv, Encoding::Utf8Bom, Header::None, "\xEF\xBB\xBF"},
       {"jsonl_has_no_header", Format::Jsonl, Encoding::Utf8, Header::En, ""},
       {"jsonl_bom", Format::Jsonl, Encoding::Utf8Bom, Header::Ja, "\xEF\xBB\xBF"},
+      {"tsv_ja_history", Format::Tsv, Encoding::Utf8, Header::Ja,
+       "証券コード\t会社名\t出典\t修正数\t決算年月日\t", true},
   };
   for (const Case& c : cases) {
     std::string out;
-    tidy::append_start(out, c.format, c.encoding, c.header);
+    tidy::append_start(out, c.format, c.encoding, c.header, c.history);
     EXPECT_EQ(out.substr(0, c.start.size()), c.start) << c.label;
     size_t lines = 0, delimiters = 0;
     for (char ch : out) {
@@ -175,8 +178,23 @@ TEST(Rows, HeaderLines) {
     }
     bool has_header = c.format != Format::Jsonl && c.header != Header::None;
     EXPECT_EQ(lines, has_header ? 1u : 0u) << c.label;
-    EXPECT_EQ(delimiters, has_header ? tidy::ColumnCount - 1u : 0u) << c.label;
+    EXPECT_EQ(delimiters, has_header ? tidy::ColumnCount - 1u + c.history : 0u) << c.label;
   }
+}
+
+// A history's sweep is a file name in UTF-8: in Shift_JIS output its characters are converted.
+TEST(Rows, HistorySweepAndRevised) {
+  tidy::Block block = block_named("x");
+  tidy::Fields fields;
+  for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, 0);
+  std::string jsonl, csv;
+  tidy::append_history_row(jsonl, "1301", "x", "2025年/\xF0\x9F\x98\x80.csv", "", fields,
+                           Format::Jsonl, Encoding::Cp932);
+  tidy::append_history_row(csv, "1301", "x", "a,b.csv", "3", fields, Format::Csv, Encoding::Utf8);
+  EXPECT_EQ(jsonl,
+            "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/?.csv\",\"revised\":null," +
+                std::string(JsonFigures));
+  EXPECT_EQ(csv, "1301,x,\"a,b.csv\",3," + std::string(Figures) + "\n");
 }
 
 }  // namespace

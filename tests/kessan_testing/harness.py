@@ -195,11 +195,13 @@ class Run:
 
 class SweepTestCase(unittest.TestCase):
     """Test cases over one sweep of the tool, through the stand-in serving PAGES ({code: bytes})
-    with MODES ({code: mode}); the sweep, the service and its request log are class fields.
+    with MODES ({code: mode}), the tool given ARGS; the sweep, the service and its request log
+    are class fields.
     DIRECT: the test build whose base URL is the stand-in's address, run without a proxy."""
 
     PAGES = {}
     MODES = None
+    ARGS = []
     DIRECT = False
     TINYPROXY = False
     proxy = None
@@ -224,7 +226,7 @@ class SweepTestCase(unittest.TestCase):
             cls.service = StandIn(cls.pages.name, cls.MODES)
             cls.proxy = Tinyproxy(cls.service.port)
             cls.sweep = Run(
-                tool_command(),
+                tool_command() + cls.ARGS,
                 cls.service,
                 wait=False,
                 extra_env={"http_proxy": f"http://127.0.0.1:{cls.proxy.port}"},
@@ -232,7 +234,7 @@ class SweepTestCase(unittest.TestCase):
             return
         if not cls.DIRECT:
             cls.service = StandIn(cls.pages.name, cls.MODES)
-            cls.sweep = Run(tool_command(), cls.service, wait=False)
+            cls.sweep = Run(tool_command() + cls.ARGS, cls.service, wait=False)
             return
         host, port = direct_address()
         try:
@@ -242,7 +244,10 @@ class SweepTestCase(unittest.TestCase):
             cls.skip_reason = f"{e} (another run of this build folder's tests?)"
             return
         cls.sweep = Run(
-            shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]), cls.service, proxy=False, wait=False
+            shlex.split(os.environ["KESSAN_DIRECT_COMMAND"]) + cls.ARGS,
+            cls.service,
+            proxy=False,
+            wait=False,
         )
 
     @classmethod

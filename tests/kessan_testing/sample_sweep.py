@@ -9,10 +9,9 @@ import subprocess
 import tempfile
 import unittest
 
-from kessan_testing import CODES, harness, sample
+from kessan_testing import CODES, ROOT, harness, sample
 from kessan_testing import results_page as rp
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 LABELS = [label for row in rp.ROW_LABELS for label in row]
 TWO_DECIMALS = {8, 9, 10, 12, 21, 22, 23}
 MULTIPLIER = {"百万円": 10**6, "千円": 10**3, "円": 1, "千株": 10**3, "%": 1}

@@ -18,12 +18,10 @@ import tempfile
 import unittest
 import zipfile
 
-from kessan_testing import CODES, sample_sweep
+from kessan_testing import CODES, ROOT, VERSION, sample_sweep
 
-ROOT = pathlib.Path(__file__).resolve().parent.parent.parent
 
 CMAKE = (ROOT / "CMakeLists.txt").read_text()
-VERSION = re.search(r"project\(kessan VERSION (\S+)", CMAKE)[1]
 BASE_URL = os.environ.get(
     "KESSAN_BASE_URL", re.search(r'set\(KESSAN_PROFILE_BASE_URL "([^"]+)"', CMAKE)[1]
 )
@@ -62,6 +60,7 @@ class DebianPackage(unittest.TestCase):
             [
                 "./usr/bin/kessan",
                 "./usr/bin/kessan-tidy",
+                "./usr/share/bash-completion/completions/kessan-tidy",
                 "./usr/share/doc/kessan/README.md.gz",
                 "./usr/share/doc/kessan/changelog.gz",
                 "./usr/share/doc/kessan/copyright",
@@ -76,7 +75,10 @@ class DebianPackage(unittest.TestCase):
             ("Version", re.escape(VERSION)),
             ("Architecture", r"amd64"),
             ("Installed-Size", r"[0-9]{3,5}"),
-            ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)"),
+            (
+                "Depends",
+                r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\), " r"libxlsxwriter4 \(>= [0-9.]+\)",
+            ),
         ]
         for field, pattern in cases:
             value = run("dpkg-deb", "-f", str(DEB), field).stdout.decode().strip()

@@ -177,23 +177,6 @@ class ServiceCase(unittest.TestCase):
 
 
 class PlainTest(ServiceCase):
-    def test_keep_alive_serves_many_requests_on_one_socket(self):
-        c = self.client()
-        for code, status, body in (
-            (1300, 200, PAGE_1300),
-            (1302, 404, None),
-            (1301, 200, PAGE_1301),
-            (1300, 200, PAGE_1300),
-        ):
-            c.get(self.url(code))
-            r = c.response()
-            self.assertEqual(r.status, status, code)
-            if body is not None:
-                self.assertEqual(r.body, body)
-                self.assertEqual(r.headers["content-type"], "text/html; charset=EUC-JP")
-            self.assertEqual(int(r.headers["content-length"]), len(r.body))
-        self.assertEqual([e["conn"] for e in self.log()], [1, 1, 1, 1])
-
     def test_keep_alive_round_trips_are_fast(self):
         # Headers and body written apart would meet delayed ACKs: ~40 ms a request.
         c = self.client()
@@ -233,16 +216,6 @@ class PlainTest(ServiceCase):
         self.assertEqual(
             [(e["target"], e["code"]) for e in self.log()], [(t, k) for _, t, k, _ in cases]
         )
-
-    def test_404_has_a_framed_html_body(self):
-        c = self.client()
-        c.get(self.url(9999))
-        r = c.response()
-        self.assertEqual(r.status, 404)
-        self.assertIn(b"<html>", r.body)
-        self.assertEqual(int(r.headers["content-length"]), len(r.body))
-        c.get(self.url(1301))
-        self.assertEqual(c.response().status, 200)
 
     def test_page_is_reread_after_rewrite(self):
         c = self.client()
@@ -353,11 +326,9 @@ class PlainTest(ServiceCase):
 
 
 class ModesTest(ServiceCase):
-    modes = (
-        "# code mode arg\n\n1300 chunked 100\n1301 chunked\n1302 close\n1303 drip 10\n"
-        "1304 redirect\n1305 redirect 3\n1306 redirect 10\n1307 reset\n1308 status500\n"
-        "1309 close   # comment\n1310 nosuchmode\n"
-    )
+    # Framing, redirects, resets and error statuses are driven by the layer and fault tests;
+    # here, what they cannot see: the chunk sizes and the modes file's own grammar.
+    modes = "# code mode arg\n\n1300 chunked 100\n1301 chunked   # comment\n1310 nosuchmode\n"
 
     def test_chunked_framing(self):
         c = self.client()
@@ -373,91 +344,6 @@ class ModesTest(ServiceCase):
         self.assertEqual((r.body, r.chunk_sizes), (PAGE_1301, [len(PAGE_1301), 0]))
         c.get("/biz/independent/1301.html?again")  # connection still usable
         self.assertEqual(c.response().status, 200)
-
-    def test_close_mode_ends_body_with_eof(self):
-        for code, status in ((1302, 404), (1309, 404)):
-            c = self.client()
-            c.get(self.url(code))
-            r = c.response()
-            self.assertEqual(r.status, status)
-            self.assertNotIn("content-length", r.headers)
-            self.assertEqual(r.headers["connection"], "close")
-            self.assertIn(b"Not Found", r.body)
-
-    def test_drip_delivers_whole_body(self):
-        with open(os.path.join(self.pages, "1303.html"), "wb") as f:
-            f.write(PAGE_1301 * 3)
-        c = self.client()
-        start = time.monotonic()
-        c.get(self.url(1303))
-        r = c.response()
-        self.assertEqual(r.body, PAGE_1301 * 3)
-        self.assertGreaterEqual(time.monotonic() - start, 0.002 * (len(r.body) // 10 - 1))
-        c.get(self.url(1301))
-        self.assertEqual(c.response().body, PAGE_1301)
-
-    def follow(self, c, target, limit):
-        """Follows redirects on one connection; returns (hop targets, final response)."""
-        hops = []
-        for _ in range(limit):
-            c.get(target, ["Host: ignored"])
-            r = c.response()
-            if r.status != 302:
-                return hops, r
-            target = r.headers["location"]
-            hops.append(target)
-        return hops, None
-
-    def test_redirect_chains(self):
-        with open(os.path.join(self.pages, "1305.html"), "wb") as f:
-            f.write(b"page 1305")
-        c = self.client()
-        hops, r = self.follow(c, self.url(1304, "h.example:8080"), 20)
-        self.assertEqual(hops, ["http://h.example:8080/biz/independent/moved/1304.html"])
-        self.assertEqual(r.status, 404)
-        hops, r = self.follow(c, self.url(1305), 20)
-        self.assertEqual(
-            hops,
-            [
-                "http://profile.example.com/biz/independent/moved/1305.html?hop=1",
-                "http://profile.example.com/biz/independent/moved/1305.html?hop=2",
-                "http://profile.example.com/biz/independent/moved/1305.html",
-            ],
-        )
-        self.assertEqual((r.status, r.body), (200, b"page 1305"))
-        hops, r = self.follow(c, self.url(1306), 20)
-        self.assertEqual(len(hops), 10)
-        self.assertGreater(len(hops), 5)
-        modes = [(e["path"], e["mode"]) for e in self.log()]
-        self.assertEqual(
-            modes[:2],
-            [
-                ("/biz/independent/1304.html", "redirect"),
-                ("/biz/independent/moved/1304.html", "plain"),
-            ],
-        )
-
-    def test_moved_path_is_plain_for_any_mode(self):
-        c = self.client()
-        c.get("/biz/independent/moved/1301.html", ["Host: h"])
-        r = c.response()
-        self.assertEqual((r.status, r.body), (200, PAGE_1301))
-        self.assertNotIn("transfer-encoding", r.headers)
-
-    def test_reset_before_any_byte(self):
-        c = self.client()
-        c.get(self.url(1307))
-        with self.assertRaises(ConnectionResetError):
-            data = c.sock.recv(100)
-            self.fail("got %r instead of a reset" % data)
-        self.assertEqual(self.log()[0]["mode"], "reset")
-
-    def test_status500_carries_page(self):
-        c = self.client()
-        c.get(self.url(1308))
-        r = c.response()
-        self.assertEqual(r.status, 500)
-        self.assertIn(b"Not Found", r.body)
 
     def test_unknown_mode_line_is_ignored_and_file_reloads(self):
         c = self.client()

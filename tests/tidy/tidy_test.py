@@ -8,21 +8,28 @@ The sweep's output is made from the record by kessan_testing.sample_sweep, which
 sample.generator test holds byte for byte to a real sweep of build/kessan.
 """
 
+import copy
 import csv
+import datetime
 import io
+import json
 import os
 import pathlib
+import random
+import re
 import resource
 import shlex
 import signal
 import stat
+import string
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import MULTIPLIER, ROOT, sweep_output
+from kessan_testing.sample_sweep import MULTIPLIER, ROOT, expected_field, sweep_output
 
 
 COLUMNS = [
@@ -53,6 +60,7 @@ COLUMNS = [
     "roe",
     "ordinary_roa",
 ]
+HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
 TIMEOUT_S = 60
 
 
@@ -75,6 +83,64 @@ def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
 
 COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
+
+
+def successive_sweeps(companies, years):
+    """years sweeps, oldest first, of the companies' series run years - 1 years further back, each
+    showing as many periods as the record: company 1 appears in the second sweep, company 2 is
+    gone from the last, company 3 is renamed in the third, company 4 restates two figures of its
+    year before in the last, company 5's newest period in the second has no calendar date."""
+    sweeps = [[] for _ in range(years)]
+    for index, company in enumerate(companies):
+        shown, rng = len(company["periods"]), random.Random(company["code"])
+        n = shown + years - 1
+        series = [
+            {
+                "end": end,
+                "announced": announced,
+                "months": months,
+                "dividend_class": None,
+                "figures": {str(k): v for k, v in figures.items()},
+            }
+            for (end, announced, months), figures in zip(
+                sample.period_dates(rng, n, None),
+                sample.company_periods(rng, n, sample.MILLION_YEN),
+            )
+        ]
+        for year in range(years):
+            if (index % 7, year) not in ((1, 0), (2, years - 1)):
+                periods = copy.deepcopy(series[years - 1 - year :][:shown])
+                name = ("ニュー" if index == 3 and year >= 2 else "") + company["name"]
+                sweeps[year].append(dict(company, name=name, periods=periods))
+        if index == 4 and shown > 1:
+            for item in ("4", "7"):
+                sweeps[-1][-1]["periods"][1]["figures"][item][0] += 1
+        if index == 5:
+            sweeps[1][-1]["periods"][0]["end"][1] = 13
+    return sweeps
+
+
+def expected_history(sweeps, names):
+    """The history's rows from the record, without announced_on, and its summary's counts."""
+    periods, undated, company_names = {}, [], {}
+    for year, companies in enumerate(sweeps):
+        for company in companies:
+            company_names[company["code"]] = company["name"]
+            for p in company["periods"]:
+                row = [expected_field(p, item) for item in range(1, 24)]
+                if p["end"][1] > 12:
+                    undated.append(((company["code"], 1, -year), [names[year], "", ""] + row[2:]))
+                    continue
+                key = (company["code"], -100 * p["end"][0] - p["end"][1])
+                first_year, first = periods.get(key, (year, row))[:2]
+                changed = sum(a != b for a, b in zip(first[3:], row[3:]))
+                shown = [names[year], str(changed) if year > first_year else ""]
+                end = "%04d-%02d" % tuple(p["end"])
+                periods[key] = (first_year, first, shown + [end] + row[2:])
+    rows = sorted([(key, value[2]) for key, value in periods.items()] + undated)
+    table = [[str(key[0]), company_names[key[0]]] + row for key, row in rows]
+    revised = sum(1 for value in periods.values() if value[2][1] not in ("", "0"))
+    return table, (len(sweeps), len(company_names), len(periods), revised, len(undated))
 
 
 def exact_figure(figure):
@@ -149,6 +215,172 @@ class WholeSampleSweep(unittest.TestCase):
         self.assertGreater(checked, 500)
 
 
+def openpyxl():
+    """Debian's python3-openpyxl, also under another interpreter of the same Python version."""
+    try:
+        import openpyxl
+    except ImportError:
+        sys.path.append("/usr/lib/python3/dist-packages")
+        import openpyxl
+    return openpyxl
+
+
+def one_period_each(count):
+    return sweep_output([dict(c, periods=c["periods"][:1]) for c in COMPANIES[:count]])
+
+
+class Workbook(unittest.TestCase):
+    def test_every_cell_as_the_csv_shows_it(self):
+        """Read back by an independent reader: the CSV's table, numbers as the doubles its text
+        denotes, dates as dates, with a number format per column, a bold frozen header row with
+        a filter over the table, and widths that fit."""
+        # Half-width katakana, 〓, a byte the conversion replaces, a control character.
+        odd = one_period_each(2).replace(
+            COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
+        )
+        version = tidy("--version").stdout.split()[1].decode()
+        plain = ("code", "period", "months", "dividend_class")
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for header, sweep in (("en", SWEEP + odd), ("ja", odd), ("none", odd)):
+                with self.subTest(header=header):
+                    path = pathlib.Path(folder) / ("%s.xlsx" % header)
+                    done = tidy(
+                        "--format", "xlsx", "--header", header, "-o", str(path), "-", stdin=sweep
+                    )
+                    self.assertEqual((done.returncode, done.stderr), (0, b""))
+                    texts = list(
+                        csv.reader(
+                            io.StringIO(
+                                tidy("--header", header, "-", stdin=sweep).stdout.decode(),
+                                newline="",
+                            )
+                        )
+                    )
+                    book = openpyxl().load_workbook(path)
+                    sheet = book.active
+                    cells = [list(row) for row in sheet.iter_rows()]
+                    self.assertEqual((len(book.worksheets), len(cells)), (1, len(texts)))
+                    heads = header != "none"
+                    for row, line in zip(cells, texts):
+                        self.assertEqual(len(row), len(line))
+                        for cell, text, column in zip(row, line, COLUMNS):
+                            if heads and cell.row == 1:
+                                self.assertEqual((cell.value, cell.font.b), (text, True))
+                                continue
+                            if text == "" or column == "name":
+                                # A control character as stored for Excel to read: _x0007_.
+                                escaped = re.sub(
+                                    r"[\x00-\x1f]", lambda c: "_x%04X_" % ord(c[0]), text
+                                )
+                                self.assertEqual(cell.value, escaped or None, column)
+                                continue
+                            if column in ("period_end", "announced_on"):
+                                form = "yyyy-mm" if column == "period_end" else "yyyy-mm-dd"
+                                want = datetime.datetime.strptime(
+                                    text,
+                                    form.replace("yyyy", "%Y")
+                                    .replace("mm", "%m")
+                                    .replace("dd", "%d"),
+                                )
+                            else:
+                                self.assertIsInstance(cell.value, (int, float), column)
+                                want = float(text)
+                                form = (
+                                    "#,##0.00"
+                                    if "." in text
+                                    else "General"
+                                    if column in plain
+                                    else "#,##0"
+                                )
+                            self.assertEqual(
+                                (cell.value, cell.number_format),
+                                (want, form),
+                                (cell.coordinate, text),
+                            )
+                    self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
+                    self.assertEqual(
+                        sheet.auto_filter.ref, "A1:Z%d" % len(texts) if heads else None
+                    )
+                    for letter, column in zip(string.ascii_uppercase, zip(*texts)):
+                        self.assertGreater(
+                            sheet.column_dimensions[letter].width, max(map(len, column)), letter
+                        )
+                    self.assertTrue(book.properties.title)
+                    self.assertEqual(book.properties.description, "kessan-tidy " + version)
+
+    def test_what_it_refuses(self):
+        """A table of more rows than the worksheet holds (40 in the test build, the header
+        included) before anything is written, and a terminal."""
+        small = [
+            os.environ.get(
+                "KESSAN_TIDY_SMALL_SHEET_COMMAND",
+                str(ROOT / "build" / "src" / "tidy" / "kessan-tidy-small-sheet"),
+            )
+        ]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            table = pathlib.Path(folder) / "t.xlsx"
+            for rows, header, code in (
+                (39, "en", 0),
+                (40, "en", 1),
+                (40, "none", 0),
+                (41, "none", 1),
+            ):
+                with self.subTest(rows=rows, header=header):
+                    for output in (["-o", str(table)], []):
+                        table.write_bytes(b"earlier")
+                        done = subprocess.run(
+                            small + ["--format", "xlsx", "--header", header] + output,
+                            input=one_period_each(rows),
+                            capture_output=True,
+                            timeout=TIMEOUT_S,
+                        )
+                        self.assertEqual(done.returncode, code, done.stderr)
+                        self.assertEqual(table.read_bytes() == b"earlier", code == 1 or not output)
+                        self.assertEqual(
+                            done.stdout[:2], b"PK" if code == 0 and not output else b""
+                        )
+                    if code:
+                        self.assertIn(b"more rows than a worksheet holds (40", done.stderr)
+            primary, secondary = os.openpty()
+            done = subprocess.run(
+                tidy_command() + ["--format", "xlsx"],
+                stdout=secondary,
+                stderr=subprocess.PIPE,
+                input=SWEEP[:3000],
+                timeout=TIMEOUT_S,
+            )
+            os.close(secondary)
+            os.close(primary)
+            self.assertEqual(done.returncode, 64)
+            self.assertIn(b"a workbook is not written to a terminal", done.stderr)
+
+
+class History(unittest.TestCase):
+    def test_sweeps_of_successive_years_as_one_history(self):
+        sweeps = successive_sweeps(COMPANIES[:300], 4)
+        names = ["%d/results.csv" % (2022 + year) for year in range(len(sweeps))]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in zip(names, sweeps):
+                (pathlib.Path(folder) / name).parent.mkdir()
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            done = tidy("--history", *names, cwd=folder)
+            jsonl = tidy("--history", "--format", "jsonl", *names, cwd=folder).stdout
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual(counts[3:], (1, 1))
+        self.assertEqual(rows[0], HISTORY_COLUMNS)
+        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual(
+            done.stderr.decode("utf-8"),
+            "kessan-tidy: %d sweeps read: %d companies, "
+            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+        )
+        self.assertEqual(
+            [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
+            [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
+        )
+
+
 class OutputFileAndExitCodes(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory(prefix="kessan-tidy-")
@@ -202,6 +434,9 @@ class OutputFileAndExitCodes(unittest.TestCase):
         )
 
     def test_exit_codes(self):
+        older, newer = self.path / "2024.csv", self.path / "2025.csv"
+        for path, companies in zip((older, newer), successive_sweeps(COMPANIES[:5], 2)):
+            path.write_bytes(sweep_output(companies))
         readonly = self.path / "readonly.csv"
         readonly.write_bytes(b"kept\n")
         readonly.chmod(0o444)
@@ -256,6 +491,12 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ),
             ("empty input", [], 0, b""),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
+            (
+                "history newest first",
+                ["--history", str(newer), str(older)],
+                1,
+                b"2024.csv: its latest announcement, 2024-05-22, is earlier than ",
+            ),
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
@@ -272,7 +513,8 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
         self.assertEqual(readonly.read_bytes(), b"kept\n")
         self.assertEqual(
-            self.files(), ["bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"]
+            self.files(),
+            ["2024.csv", "2025.csv", "bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"],
         )
 
     def test_a_signal_leaves_no_temporary_file(self):
@@ -429,6 +671,36 @@ class OutputFileAndExitCodes(unittest.TestCase):
             )
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"cannot write standard output", done.stderr)
+
+
+class BashCompletion(unittest.TestCase):
+    """The completion offers what the program takes: each option it offers is one the parser
+    knows, and each set of values is the one the parser names when it refuses another."""
+
+    def complete(self, *words):
+        script = 'source "$0"; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kessan_tidy; '
+        script += 'printf "%s\\n" "${COMPREPLY[@]}"'
+        done = subprocess.run(
+            ["bash", "-c", script, str(ROOT / "completion" / "kessan-tidy.bash")]
+            + [tidy_command()[0], *words],
+            capture_output=True,
+            text=True,
+            timeout=TIMEOUT_S,
+            check=True,
+        )
+        return done.stdout.split()
+
+    def test_offers_what_the_program_takes(self):
+        options = self.complete("-")
+        self.assertIn("--keep-going", options)
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for option in options:
+                with self.subTest(option):
+                    self.assertNotIn(b"unknown option", tidy(option, "x", cwd=folder).stderr)
+        for option in ("--format", "--encoding", "--header"):
+            with self.subTest(option):
+                refused = tidy(option, "?").stderr.decode().split("it takes ")[1]
+                self.assertEqual(", ".join(self.complete(option, "")), refused.split("\n")[0])
 
 
 def current_umask():

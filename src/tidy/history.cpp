@@ -1,0 +1,136 @@
+#include "tidy/history.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tidy {
+
+namespace {
+
+Fields split(std::string_view joined) {
+  Fields fields;
+  for (std::string_view& field : fields) {
+    const size_t comma = joined.find(',');
+    field = joined.substr(0, comma);
+    joined.remove_prefix(comma == std::string_view::npos ? joined.size() : comma + 1);
+  }
+  return fields;
+}
+
+// The number of figures (items 4..23) in which two periods differ.
+int revisions(std::string_view first, std::string_view latest) {
+  const Fields a = split(first), b = split(latest);
+  int count = 0;
+  for (int item = 4; item <= ItemCount; ++item) count += a[item - 1] != b[item - 1];
+  return count;
+}
+
+std::string date_text(long long value) {
+  char text[32];
+  snprintf(text, sizeof text, "%04lld-%02lld-%02lld", value / 10000, value / 100 % 100,
+           value % 100);
+  return text;
+}
+
+std::string counted(size_t n, const std::string& noun) {
+  std::string text = std::to_string(n) + " " + noun;
+  if (n == 1) return text;
+  return noun.back() == 'y' ? text.substr(0, text.size() - 1) + "ies" : text + "s";
+}
+
+}  // namespace
+
+void History::add(const Block& block) {
+  const int code = std::stoi(std::string(block.code()));
+  staged_names_[code] = std::string(block.name());
+  for (int k = 0; k < block.periods; ++k) {
+    Staged row{code, calendar_value(block.field(1, k), false), ""};
+    for (int item = 1; item <= ItemCount; ++item) {
+      if (item > 1) row.fields += ',';
+      row.fields += block.field(item, k);
+    }
+    staged_latest_ = std::max(staged_latest_, calendar_value(block.field(2, k), true));
+    staged_.push_back(std::move(row));
+  }
+}
+
+bool History::end_sweep(const std::string& name, std::string& message) {
+  const bool in_order = staged_latest_ < 0 || staged_latest_ >= latest_;
+  if (!in_order) {
+    message = "its latest announcement, " + date_text(staged_latest_) + ", is earlier than " +
+              sweeps_[latest_sweep_] + "'s, " + date_text(latest_) +
+              ": give the sweeps oldest first";
+  } else {
+    const auto sweep = static_cast<uint32_t>(sweeps_.size());
+    if (staged_latest_ >= 0) {
+      latest_ = staged_latest_;
+      latest_sweep_ = sweep;
+    }
+    sweeps_.push_back(name);
+    for (auto& [code, company] : staged_names_) names_[code] = std::move(company);
+    long long undated = 0;
+    for (Staged& row : staged_) {
+      if (row.end < 0) {
+        const Key key{row.code, 1, -(static_cast<long long>(sweep) << 32) + undated++};
+        periods_.emplace(key, Period{std::move(row.fields), "", sweep, sweep});
+        continue;
+      }
+      auto [at, added] =
+          periods_.try_emplace(Key{row.code, -row.end, 0}, Period{row.fields, "", sweep, sweep});
+      if (added) continue;
+      Period& period = at->second;
+      period.sweep = sweep;
+      period.latest = row.fields == period.first ? "" : std::move(row.fields);
+    }
+  }
+  staged_.clear();
+  staged_names_.clear();
+  staged_latest_ = -1;
+  return in_order;
+}
+
+bool History::each_row(const std::function<bool(const Row& row)>& take) const {
+  for (const auto& [key, period] : periods_) {
+    const std::string& fields = period.latest.empty() ? period.first : period.latest;
+    std::string revised;
+    if (period.first_sweep != period.sweep) {
+      revised = std::to_string(period.latest.empty() ? 0 : revisions(period.first, fields));
+    }
+    const std::string code = std::to_string(std::get<0>(key));
+    if (!take({code, names_.at(std::get<0>(key)), sweeps_[period.sweep], revised, split(fields)}))
+      return false;
+  }
+  return true;
+}
+
+bool History::write(Format format, Encoding encoding,
+                    const std::function<bool(std::string_view bytes)>& write) const {
+  constexpr size_t FlushSize = 1 << 20;
+  std::string out;
+  const bool written = each_row([&](const Row& row) {
+    append_history_row(out, row.code, row.name, row.sweep, row.revised, row.fields, format,
+                       encoding);
+    if (out.size() < FlushSize) return true;
+    const bool ok = write(out);
+    out.clear();
+    return ok;
+  });
+  return written && write(out);
+}
+
+std::string History::summary() const {
+  size_t periods = 0, revised = 0, undated = 0;
+  for (const auto& [key, period] : periods_) {
+    if (std::get<1>(key) > 0) {
+      ++undated;
+      continue;
+    }
+    ++periods;
+    revised += !period.latest.empty() && revisions(period.first, period.latest) > 0;
+  }
+  return counted(sweeps_.size(), "sweep") + " read: " + counted(names_.size(), "company") + ", " +
+         counted(periods, "period") + " (" + std::to_string(revised) + " revised), " +
+         counted(undated, "row") + " without a calendar date";
+}
+
+}  // namespace tidy

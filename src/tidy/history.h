@@ -1,0 +1,69 @@
+#pragma once
+
+// Several sweeps, oldest first, as one history: a row per company and fiscal period, taken from
+// the newest sweep that has it. Memory holds one sweep being read and one row per distinct
+// period (two when a later sweep changed it).
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "tidy/block.h"
+#include "tidy/rows.h"
+
+namespace tidy {
+
+class History {
+ public:
+  // Adds a block of the sweep being read.
+  void add(const Block& block);
+  // The sweep being read, named name (UTF-8), is complete. False, with the sweep dropped and a
+  // message, when its latest announcement is earlier than an earlier sweep's.
+  bool end_sweep(const std::string& name, std::string& message);
+
+  struct Row {
+    std::string_view code;
+    std::string_view name;   // Shift_JIS
+    std::string_view sweep;  // UTF-8
+    std::string_view revised;
+    Fields fields;
+  };
+  // Calls take with each row: by code, then period_end newest first, then the rows without a
+  // calendar date, newest sweep first. False as soon as take returns false.
+  bool each_row(const std::function<bool(const Row& row)>& take) const;
+  // Writes the rows as text; false when write failed.
+  bool write(Format format, Encoding encoding,
+             const std::function<bool(std::string_view bytes)>& write) const;
+  // Sweeps read, companies, periods, periods revised, rows without a calendar date.
+  std::string summary() const;
+
+ private:
+  struct Staged {
+    int code;
+    long long end;       // the period end's calendar value, or -1
+    std::string fields;  // items 1..23, comma-separated
+  };
+  struct Period {
+    std::string first;   // the fields as the oldest sweep that had it printed them
+    std::string latest;  // as the newest printed them, when that differs
+    uint32_t first_sweep, sweep;
+  };
+  // Code, then period end newest first, then the rows without a calendar date.
+  using Key = std::tuple<int, long long, long long>;
+
+  std::vector<Staged> staged_;
+  std::map<int, std::string> staged_names_;
+  long long staged_latest_ = -1;
+
+  std::vector<std::string> sweeps_;
+  std::map<int, std::string> names_;  // Shift_JIS, from the newest sweep with the company
+  std::map<Key, Period> periods_;
+  long long latest_ = -1;  // the latest announcement of the sweeps read
+  size_t latest_sweep_ = 0;
+};
+
+}  // namespace tidy
