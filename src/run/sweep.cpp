@@ -25,8 +25,11 @@ int run_sweep() {
     if (n <= 0) continue;
     int shown = n < MaxPeriods ? n : MaxPeriods;
     printf("%i,%s,%i\n", code, name.text, shown);
+    end_console_output(stdout);  // on one console, the summary line shows before its copy
     fprintf(stderr, "%i,%s,%i\n", code, name.text, shown);
+    end_console_output(stderr);
     write_report(stdout, &table, shown);
+    end_console_output(stdout);
   }
   InternetCloseHandle(session);
   return 0;

@@ -7,6 +7,7 @@
 
 #include "platform/scratch.h"
 #include "tidy/block.h"
+#include "tidy/decode.h"
 #include "tidy/history.h"
 #include "tidy/rows.h"
 #include "tidy/workbook.h"
@@ -106,19 +107,26 @@ int convert(const Options& options, const Io& io) {
       io.write(out);
       return Failed;
     }
-    LineSplitter lines(std::move(sources[i]));
+    auto decoder = std::make_shared<Decoder>(std::move(sources[i]));
+    LineSplitter lines(
+        [decoder](char* buffer, size_t size) { return decoder->read(buffer, size); });
     BlockReader reader;
+    bool block_read = false;
     Line line;
     BlockReader::Result result = BlockReader::Result::More;
     for (;;) {
       LineSplitter::Next next = lines.next(line);
       if (next == LineSplitter::Next::ReadError) {
-        io.report(Program + name + ": cannot read after line " + std::to_string(line.number) +
-                  ": " + strerror(errno));
+        io.report(decoder->refusal().empty()
+                      ? Program + name + ": cannot read after line " + std::to_string(line.number) +
+                            ": " + strerror(errno)
+                      : Program + name + ":" + std::to_string(line.number + 1) + ": " +
+                            decoder->refusal());
         io.write(out);
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
+      if (result == BlockReader::Result::Block) block_read = true;
       if (result == BlockReader::Result::Block && sheet) {
         if (!sheet->add(reader.block())) return Failed;
       } else if (result == BlockReader::Result::Block && options.history) {
@@ -130,8 +138,13 @@ int convert(const Options& options, const Io& io) {
           out.clear();
         }
       } else if (result == BlockReader::Result::Refused) {
+        // A converted file whose first block is wrong was most likely read through a console
+        // of another code page, which turned the labels into other characters.
+        const bool misread = !block_read && decoder->saved() != Saved::AsShiftJis;
         io.report(Program + name + ":" + std::to_string(reader.refused_line()) + ": " +
-                  reader.message());
+                  (misread
+                       ? decoder->advice(reader.message() + " (a console of another code page?)")
+                       : reader.message()));
         if (!options.keep_going) {
           io.write(out);
           return Failed;

@@ -106,7 +106,7 @@ class DebianPackage(unittest.TestCase):
             (
                 "kessan",
                 [
-                    "takes no arguments",
+                    "ignores its arguments but for one alone",
                     "8,700 files into the current directory",
                     BASE_URL + "NNNN.html",
                 ],

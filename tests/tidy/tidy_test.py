@@ -29,7 +29,13 @@ import time
 import unittest
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import MULTIPLIER, ROOT, expected_field, sweep_output
+from kessan_testing.sample_sweep import (
+    MULTIPLIER,
+    ROOT,
+    expected_field,
+    saved_by_powershell,
+    sweep_output,
+)
 
 
 COLUMNS = [
@@ -213,6 +219,49 @@ class WholeSampleSweep(unittest.TestCase):
                     )
                     checked += 1
         self.assertGreater(checked, 500)
+
+    def test_the_sweep_as_powershell_saves_it(self):
+        """Read as the same sweep, unless the console's code page lost characters: the rows before
+        the loss are written, and the message says where and what to run instead."""
+        name = COMPANIES[9]["name"].encode("shift_jis")
+        unassigned = SWEEP.replace(name, name + b"\x85\x40", 1)  # no character in code page 932
+        header = self.done.stdout.splitlines(True)[0]
+        rows_before = b"".join(
+            self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
+        )
+        cases = [  # label, file, exit code, table, message
+            ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
+            ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
+            (
+                "PowerShell 7 with a byte-order mark",
+                saved_by_powershell(SWEEP, "utf-8-sig"),
+                0,
+                None,
+                b"",
+            ),
+            (
+                "a console of code page 437",
+                saved_by_powershell(SWEEP, "utf-16", "cp437"),
+                1,
+                header,
+                b"<stdin>:1: U+00E2 is not a character of code page 932",
+            ),
+            (
+                "an unassigned pair",
+                saved_by_powershell(unassigned, "utf-8"),
+                1,
+                rows_before,
+                b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
+            ),
+        ]
+        for label, saved, code, table, message in cases:
+            with self.subTest(label):
+                done = tidy(stdin=saved)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertEqual(done.stdout, self.done.stdout if table is None else table)
+                self.assertIn(message, done.stderr)
+                if message:
+                    self.assertIn(b'cmd /c "kessan.exe > results.csv"', done.stderr)
 
 
 def openpyxl():
