@@ -10,33 +10,6 @@ namespace tidy {
 
 namespace {
 
-const char* const ColumnNames[ColumnCount] = {"code",
-                                              "name",
-                                              "period",
-                                              "period_end",
-                                              "announced_on",
-                                              "months",
-                                              "net_sales",
-                                              "operating_income",
-                                              "ordinary_income",
-                                              "net_income",
-                                              "eps",
-                                              "diluted_eps",
-                                              "dividend_per_share",
-                                              "dividend_class",
-                                              "equity_per_share",
-                                              "shares_issued",
-                                              "total_assets",
-                                              "shareholders_equity",
-                                              "capital_stock",
-                                              "interest_bearing_debt",
-                                              "retained_earnings",
-                                              "equity_ratio",
-                                              "unrealized_gains",
-                                              "roa",
-                                              "roe",
-                                              "ordinary_roa"};
-
 // The columns before the items: code, name and period, or a history's code, name, sweep and
 // revised; the Japanese ones in Shift_JIS (証券コード, 会社名, 期, 出典, 修正数).
 const char* const Leading[2][4] = {{"code", "name", "period"},
@@ -49,7 +22,8 @@ const char* const LeadingLabels[2][4] = {
 // Column's Shift_JIS heading for --header ja.
 const char* column_label(int column, bool history) {
   const int leading = column_count(history) - ItemCount;
-  return column < leading ? LeadingLabels[history][column] : report_label(column - leading + 1);
+  return column < leading ? LeadingLabels[history][column]
+                          : report_item(column - leading + 1).label;
 }
 
 void append_text(std::string& out, std::string_view sjis, Encoding encoding) {
@@ -141,6 +115,8 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
 
 namespace {
 
+bool is_date(ItemForm form) { return form == ItemForm::YearMonth || form == ItemForm::Date; }
+
 // UTF-8 text (a file name) in Shift_JIS: each character the platform's converter gives for a
 // Shift_JIS unit, "?" for any other.
 void append_utf8_as_sjis(std::string& out, std::string_view text) {
@@ -200,11 +176,13 @@ void append_row(std::string& out, std::string_view code, const std::string& name
     }
     for (int item = 1; item <= ItemCount; ++item) {
       out += ",\"";
-      out += ColumnNames[item + 2];
+      const ReportItem& entry = report_item(item);
+      out += entry.column;
       out += "\":";
-      if (item <= 2) {
+      if (is_date(entry.form)) {
         std::string date;
-        out += append_date(date, fields[item - 1], item == 2) ? '"' + date + '"' : "null";
+        out += append_date(date, fields[item - 1], entry.form == ItemForm::Date) ? '"' + date + '"'
+                                                                                 : "null";
       } else {
         out += fields[item - 1];
       }
@@ -222,8 +200,9 @@ void append_row(std::string& out, std::string_view code, const std::string& name
   }
   for (int item = 1; item <= ItemCount; ++item) {
     out += delimiter;
-    if (item <= 2) {
-      append_date(out, fields[item - 1], item == 2);
+    const ItemForm form = report_item(item).form;
+    if (is_date(form)) {
+      append_date(out, fields[item - 1], form == ItemForm::Date);
     } else {
       out += fields[item - 1];
     }
@@ -237,7 +216,7 @@ int column_count(bool history) { return ColumnCount + history; }
 
 const char* column_name(int column, bool history) {
   const int leading = column_count(history) - ItemCount;
-  return column < leading ? Leading[history][column] : ColumnNames[column - leading + 3];
+  return column < leading ? Leading[history][column] : report_item(column - leading + 1).column;
 }
 
 std::string column_heading(int column, Header header, bool history) {
