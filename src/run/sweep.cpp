@@ -11,6 +11,7 @@ int run_sweep() {
   prepare_process();
   HINTERNET session = InternetOpenA(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (session == nullptr) {
+    set_errno_from_wininet();
     perror("\x83\x49\x81\x5B\x83\x76\x83\x93\x83\x47\x83\x89\x81\x5B\n");  // オープンエラー\n
     return -2;
   }

@@ -2,7 +2,9 @@
 
 namespace tidy {
 
-const char* const Usage =
+namespace {
+
+const char* const UsageStart =
     "Usage: kessan-tidy [OPTION]... [FILE]...\n"
     "   or: kessan-tidy --history [OPTION]... OLDEST [NEWER]... NEWEST\n"
     "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
@@ -29,12 +31,9 @@ const char* const Usage =
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  -h, --help                show this text\n"
     "  -V, --version             show the version\n"
-    "\n"
-    "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
-    "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
-    "dividend_per_share, dividend_class, equity_per_share, shares_issued, total_assets,\n"
-    "shareholders_equity, capital_stock, interest_bearing_debt, retained_earnings,\n"
-    "equity_ratio, unrealized_gains, roa, roe, ordinary_roa. Figures as the sweep printed them.\n"
+    "\n";
+
+const char* const UsageEnd =
     "\n"
     "period_end and announced_on are empty (null in JSON Lines) when not a calendar date.\n"
     "\n"
@@ -58,6 +57,45 @@ const char* const Usage =
     "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
     "  kessan-tidy --format xlsx -o results.xlsx results.csv\n"
     "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
+
+// text with its words joined by spaces into lines of at most width bytes.
+std::string wrapped(std::string_view text, size_t width) {
+  std::string out;
+  size_t length = 0;
+  while (!text.empty()) {
+    const std::string_view word = text.substr(0, text.find(' '));
+    text.remove_prefix(word.size() < text.size() ? word.size() + 1 : word.size());
+    if (length > 0 && length + 1 + word.size() > width) {
+      out += '\n';
+      length = 0;
+    } else if (length > 0) {
+      out += ' ';
+      ++length;
+    }
+    out += word;
+    length += word.size();
+  }
+  return out + '\n';
+}
+
+// The column list, one name per column of the table.
+std::string columns() {
+  std::string text = "Columns:";
+  for (int column = 0; column < ColumnCount; ++column) {
+    text += std::string(column == 0 ? " " : ", ") + column_name(column);
+    const ItemForm form = column < 3 ? ItemForm::Int : report_item(column - 2).form;
+    if (column == 2) text += " (1..3)";
+    if (form == ItemForm::YearMonth) text += " (YYYY-MM)";
+    if (form == ItemForm::Date) text += " (YYYY-MM-DD)";
+  }
+  return wrapped(text + ". Figures as the sweep printed them.", 90);
+}
+
+const std::string UsageText = UsageStart + columns() + UsageEnd;
+
+}  // namespace
+
+const char* const Usage = UsageText.c_str();
 
 namespace {
 

@@ -15,15 +15,15 @@ namespace {
 constexpr int NameColumn = 1;
 
 // How a figure is shown: amounts and counts with thousands separators, the rest as printed.
-const char* number_format(Form form) {
+const char* number_format(ItemForm form) {
   switch (form) {
-    case Form::Integer:
+    case ItemForm::Whole:
       return "#,##0";
-    case Form::TwoDecimals:
+    case ItemForm::TwoDecimals:
       return "#,##0.00";
-    case Form::YearMonth:
+    case ItemForm::YearMonth:
       return "yyyy-mm";
-    case Form::Date:
+    case ItemForm::Date:
       return "yyyy-mm-dd";
     default:
       return nullptr;
@@ -84,7 +84,7 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows)
   workbook_set_properties(book_, &properties);
   sheet_ = workbook_add_worksheet(book_, nullptr);
   for (int column = 3; column < ColumnCount; ++column) {
-    if (const char* format = number_format(item_form(column - 2))) {
+    if (const char* format = number_format(report_item(column - 2).form)) {
       formats_[column] = workbook_add_format(book_);
       format_set_num_format(formats_[column], format);
     }
