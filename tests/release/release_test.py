@@ -3,8 +3,8 @@ Debian package's files, fields, manual pages and programs (a whole sample sweep 
 stand-in), and the Windows zip's files, version resources, kessan-tidy.exe --version and the
 start of kessan.exe under Wine.
 
-    scripts/release && PYTHONPATH=tests WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
-    python3 -m unittest discover -s tests/release -p release_test.py -v
+    scripts/release && WINEPREFIX=$PWD/build-windows/wine-prefix WINEDEBUG=-all \\
+    ctest --test-dir build -C release -L release -V
 """
 
 import gzip
