@@ -1,7 +1,7 @@
 """kessan-tidy end to end: a whole sample sweep converted and checked against the sample data
 set's record, the output file written whole or not at all, and the exit codes.
 
-    PYTHONPATH=tests KESSAN_TIDY_COMMAND=build/kessan-tidy \\
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND=$PWD/build/kessan-tidy \\
     python3 -m unittest tests/tidy/tidy_test.py -v
 
 The sweep's output is made from the record by kessan_testing.sample_sweep, which the
