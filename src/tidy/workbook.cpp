@@ -14,22 +14,6 @@ namespace {
 
 constexpr int NameColumn = 1;
 
-// How a figure is shown: amounts and counts with thousands separators, the rest as printed.
-const char* number_format(ItemForm form) {
-  switch (form) {
-    case ItemForm::Whole:
-      return "#,##0";
-    case ItemForm::TwoDecimals:
-      return "#,##0.00";
-    case ItemForm::YearMonth:
-      return "yyyy-mm";
-    case ItemForm::Date:
-      return "yyyy-mm-dd";
-    default:
-      return nullptr;
-  }
-}
-
 // Columns that Excel shows a full-width character in take about two of its width units.
 size_t text_width(std::string_view utf8) {
   size_t width = 0;
@@ -84,7 +68,7 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows)
   workbook_set_properties(book_, &properties);
   sheet_ = workbook_add_worksheet(book_, nullptr);
   for (int column = 3; column < ColumnCount; ++column) {
-    if (const char* format = number_format(report_item(column - 2).form)) {
+    if (const char* format = report_item(column - 2).number_format) {
       formats_[column] = workbook_add_format(book_);
       format_set_num_format(formats_[column], format);
     }
