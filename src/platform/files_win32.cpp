@@ -132,8 +132,11 @@ bool expand_wildcards(std::vector<std::string>& names, std::string& error) {
                                              static_cast<int>(b.size()), TRUE);
       return order == CSTR_EQUAL ? a < b : order == CSTR_LESS_THAN;
     });
-    for (const std::wstring& file : found)
-      expanded.push_back(narrow(pattern.substr(0, start) + file));
+    for (const std::wstring& file : found) {
+      // A file named - is not standard input.
+      const std::wstring folder = start == 0 && file == L"-" ? L".\\" : pattern.substr(0, start);
+      expanded.push_back(narrow(folder + file));
+    }
   }
   names = std::move(expanded);
   return true;
