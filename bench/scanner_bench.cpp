@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "items/items.h"
 #include "parsing/scanner.h"
 #include "platform/wininet.h"
 #include "retrieval/line_reader.h"
 #include "retrieval/response_scan.h"
-#include "run/period.h"
 
 namespace {
 

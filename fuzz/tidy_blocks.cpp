@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "run/period.h"
+#include "items/items.h"
 #include "tidy/block.h"
 #include "tidy/lines.h"
 #include "tidy/rows.h"
@@ -99,7 +99,7 @@ std::string field_from(FuzzedDataProvider& in, int item) {
     case 11:
       return "0";
   }
-  if (tidy::item_form(item) != tidy::Form::TwoDecimals) return whole(in);
+  if (report_item(item).form != ItemForm::TwoDecimals) return whole(in);
   const int cents = in.ConsumeIntegralInRange(0, 99);
   std::string text = whole(in) + (cents < 10 ? ".0" : ".") + std::to_string(cents);
   return text;
@@ -111,7 +111,7 @@ std::vector<std::string> block_from(FuzzedDataProvider& in) {
   std::vector<std::string> lines = {std::to_string(in.ConsumeIntegralInRange(1300, 9999)) + "," +
                                     name_from(in) + "," + std::to_string(periods)};
   for (int item = 1; item <= ItemCount; ++item) {
-    std::string line = report_label(item);
+    std::string line = report_item(item).label;
     for (int k = 0; k < periods; ++k) line += "," + field_from(in, item);
     lines.push_back(line);
   }
@@ -171,7 +171,7 @@ std::string sweep_form(const std::string& table) {
       ++periods;
     out += rows[first][0] + "," + rows[first][1] + "," + std::to_string(periods) + "\n";
     for (int item = 1; item <= ItemCount; ++item) {
-      out += report_label(item);
+      out += report_item(item).label;
       for (size_t k = 0; k < periods; ++k) {
         const std::string& field = rows[first + k][2 + item];
         out += "," + (item <= 2 ? sweep_date(field) : field);

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "items/items.h"
 #include "platform/wininet.h"
 #include "retrieval/fetch.h"
-#include "run/period.h"
 #include "standin_process.h"
 
 #if defined(__has_feature)

@@ -1,7 +1,6 @@
 #include "wininet_double.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -51,7 +50,7 @@ HINTERNET WINAPI InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, 
   s.calls.agent = agent ? agent : "";
   s.calls.access_type = access_type;
   if (s.session_fails) {
-    errno = ENETDOWN;
+    report_error(12163);  // disconnected
     return nullptr;
   }
   ++s.calls.sessions_opened;
@@ -66,7 +65,7 @@ HINTERNET WINAPI InternetOpenUrlA(HINTERNET session, LPCSTR url, LPCSTR, DWORD, 
   if (session != &session_marker) return nullptr;
   Response response = s.responder ? s.responder(url) : Response{};
   if (response.open_fails) {
-    errno = response.open_errno;
+    report_error(response.open_error);
     return nullptr;
   }
   s.requests.push_back(std::make_unique<Request>());

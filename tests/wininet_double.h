@@ -14,7 +14,7 @@ namespace wininet_double {
 
 struct Response {
   bool open_fails = false;
-  int open_errno = 0;              // errno left by a failed open
+  DWORD open_error = 0;            // the WinINet error of a failed open
   std::string body;                // the bytes the reads deliver
   std::vector<size_t> read_sizes;  // most bytes per successive read; the last one repeats
 };
@@ -32,6 +32,10 @@ struct Calls {
 
 // Forgets all calls and installs a responder; sessions open unless session_fails.
 void reset(std::function<Response(const std::string& url)> responder, bool session_fails = false);
+
+// Reports a WinINet error as the platform's WinINet does: on Windows through GetLastError, over
+// libcurl in errno.
+void report_error(DWORD error);
 
 // A responder that answers every URL with the same response.
 std::function<Response(const std::string&)> always(Response response);

@@ -232,14 +232,19 @@ class StandIn : public StandInProcess {
 
 // --- small servers run inside the test ------------------------------------------------------
 
-int listen_loopback(int backlog, int* port) {
+// Listens on address:*port (0: an ephemeral one) and sets *port; -1 for both if it cannot.
+int listen_loopback(int backlog, int* port, const char* address = "127.0.0.1") {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(*port));
+  inet_pton(AF_INET, address, &addr.sin_addr);
+  int reuse = 1;  // a fixed port may still hold the connections of an earlier test
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       listen(fd, backlog) != 0) {
     if (fd >= 0) close(fd);
+    *port = -1;
     return -1;
   }
   socklen_t len = sizeof addr;
@@ -267,9 +272,9 @@ class ScriptedServer {
  public:
   enum class After { Close, Reset, Hold };
 
-  ScriptedServer(std::string response, After after)
-      : response_(std::move(response)), after_(after) {
-    listener_ = listen_loopback(4, &port_);
+  ScriptedServer(std::string response, After after, const char* address = "127.0.0.1", int port = 0)
+      : response_(std::move(response)), after_(after), port_(port) {
+    listener_ = listen_loopback(4, &port_, address);
     if (listener_ >= 0) thread_ = std::thread([this] { serve(); });
   }
   ~ScriptedServer() {
@@ -314,7 +319,7 @@ class ScriptedServer {
   std::string response_;
   After after_;
   int listener_ = -1;
-  int port_ = 0;
+  int port_;
   std::atomic<bool> stop_{false};
   Clock::time_point started_ = Clock::now();
   std::thread thread_;
@@ -493,13 +498,13 @@ TEST_F(WininetLayer, DeliversBodiesByteExactInEveryFraming) {
   }
 }
 
-TEST_F(WininetLayer, FollowsUpToFiveRedirects) {
+TEST_F(WininetLayer, FollowsUpToTwentyRedirects) {
   struct Case {
     int code;
     int hops;
     int expected_errno;  // 0: the moved page is read
   };
-  const Case cases[] = {{1301, 1, 0}, {1302, 5, 0}, {1303, 6, ELOOP}, {1304, 10, ELOOP}};
+  const Case cases[] = {{1301, 1, 0}, {1302, 20, 0}, {1303, 21, ELOOP}, {1304, 30, ELOOP}};
   std::map<int, std::string> pages;
   std::string modes;
   for (const Case& c : cases) {
@@ -512,7 +517,7 @@ TEST_F(WininetLayer, FollowsUpToFiveRedirects) {
     SCOPED_TRACE("hops " + std::to_string(c.hops));
     if (c.expected_errno != 0) {
       expect_open_fails(page_url(c.code), c.expected_errno);
-      logged += 6;  // the first request and five redirects, no more
+      logged += 21;  // the first request and twenty redirects, no more
       continue;
     }
     auto result = fetch(page_url(c.code));
@@ -569,6 +574,21 @@ TEST_F(WininetLayer, FollowsRedirectsOnTheirHeadersAndHandsBackOtherReplies) {
                 c.same_connection);
     }
   }
+}
+
+TEST_F(WininetLayer, SendsBackTheSessionsCookies) {
+  // 1300 sets the cookie with a redirect to itself; 1301, requested later, answers at once.
+  start({{1300, "<html>1300</html>"}, {1301, "<html>1301</html>"}}, "1300 cookie\n1301 cookie\n");
+  for (int code : {1300, 1301}) {
+    auto result = fetch(page_url(code));
+    ASSERT_TRUE(result) << code << ": errno " << open_errno_;
+    EXPECT_EQ(result->body, "<html>" + std::to_string(code) + "</html>");
+  }
+  auto log = service_.requests(3);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_FALSE(log[0]["headers"].has("cookie"));
+  EXPECT_EQ(log[1]["headers"]["cookie"].text, "kessan-session=1") << "within the redirect";
+  EXPECT_EQ(log[2]["headers"]["cookie"].text, "kessan-session=1") << "on a later request";
 }
 
 TEST_F(WininetLayer, ResendsOnceWhenAKeptConnectionFailsBeforeAnyReply) {
@@ -738,6 +758,21 @@ TEST_F(WininetLayer, ChoosesTheProxyByAccessTypeAndNoProxy) {
     ASSERT_EQ(log.size(), logged);
     EXPECT_EQ(log.back()["target"].text, c.expected_target);
     EXPECT_EQ(log.back()["headers"]["proxy-authorization"].text, c.expected_authorization);
+  }
+}
+
+TEST_F(WininetLayer, TakesPort80ForAnHttpProxyWithoutAPort) {
+  const char* address = "127.0.80.80";
+  for (std::string proxy : {"http://127.0.80.80", "127.0.80.80"}) {
+    SCOPED_TRACE(proxy);
+    ScriptedServer server("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nvia.",
+                          ScriptedServer::After::Close, address, 80);
+    if (server.port() < 0) GTEST_SKIP() << "cannot listen on " << address << ":80";
+    setenv("http_proxy", proxy.c_str(), 1);
+    open_session(INTERNET_OPEN_TYPE_PRECONFIG);
+    auto result = fetch(page_url(1300));
+    ASSERT_TRUE(result) << "errno " << open_errno_;
+    EXPECT_EQ(result->body, "via.");
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "run/period.h"
+#include "items/items.h"
 
 // The value of a Shift_JIS cell text (at most 63 bytes): its digits, signs and points (commas
 // skipped, the triangles 81 A2 and 81 A3 read as "-") read as one number, times 100, 10000 and

@@ -70,21 +70,25 @@ ScanVerdict take_name(ResultsScanner* scanner, const char* line) {
   return go_on();
 }
 
-// Stores the text of one value line as item of the record of column (1..MaxPeriods).
-ScanVerdict store_value(ResultsScanner* scanner, int32_t item) {
+// Stores the text of one value line as item of the record of column (1..MaxPeriods). Items
+// beyond the list and the one whose value is not kept are read and the value dropped; a
+// period of 0 months stops the page.
+ScanVerdict store_value(ResultsScanner* scanner, int32_t number) {
   PeriodRecord* record = &scanner->table->period[scanner->column - 1];
   const char* text = scanner->cell_text;
-  if (item == 1) {
-    parse_period_date(text, &record->period_end);
-  } else if (item == 2) {
-    parse_period_date(text, &record->announced_on);
-  } else if (item == 3) {
-    record->months = truncate_to_int32(parse_amount(text));
-    if (record->months == 0) return stop_with(0);
-  } else if (double* field = amount_field(record, item)) {
-    *field = parse_amount(text);
+  if (number < 1 || number > ItemCount) {
+    (void)parse_amount(text);
+    return go_on();
+  }
+  const ReportItem& item = report_item(number);
+  if (item.date != nullptr) {
+    parse_period_date(text, &(record->*item.date));
+  } else if (item.count != nullptr) {
+    record->*item.count = truncate_to_int32(parse_amount(text));
+    if (item.count == &PeriodRecord::months && record->months == 0) return stop_with(0);
+  } else if (item.amount != nullptr) {
+    record->*item.amount = parse_amount(text);
   } else {
-    // Item 11 and items beyond the list: read, and the value dropped.
     (void)parse_amount(text);
   }
   return go_on();

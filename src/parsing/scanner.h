@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "run/period.h"
+#include "items/items.h"
 
 constexpr int CellTextCapacity = 64;
 constexpr int NameTextCapacity = 256;

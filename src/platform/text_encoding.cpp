@@ -1,6 +1,7 @@
 #include "platform/text_encoding.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -34,7 +35,62 @@ const Answer& answer(std::string_view unit) {
   return a;
 }
 
+// The code point of a unit's UTF-8 text, or NoCodePoint when it is not one code point.
+constexpr char32_t NoCodePoint = 0xFFFFFFFF;
+char32_t code_point_of(const Answer& a) {
+  const auto* b = reinterpret_cast<const unsigned char*>(a.utf8);
+  if (a.length == 1 && b[0] < 0x80) return b[0];
+  if (a.length == 2 && b[0] >= 0xC0 && b[0] < 0xE0) return (b[0] & 0x1Fu) << 6 | (b[1] & 0x3Fu);
+  if (a.length == 3 && b[0] >= 0xE0 && b[0] < 0xF0) {
+    return (b[0] & 0x0Fu) << 12 | (b[1] & 0x3Fu) << 6 | (b[2] & 0x3Fu);
+  }
+  return NoCodePoint;
+}
+
+// Every unit's character, read back: code point -> unit (a byte, or lead << 8 | trail; NoUnit
+// for none). Code page 932's characters are all in the Basic Multilingual Plane.
+constexpr uint16_t NoUnit = 0xFFFF;
+const std::vector<uint16_t>& units_by_code_point() {
+  static const std::vector<uint16_t> table = [] {
+    std::vector<uint16_t> units(0x10000, NoUnit);
+    auto add = [&](uint16_t unit, std::string_view bytes) {
+      const Answer& a = answer(bytes);
+      if (a.length == Invalid) return;
+      const char32_t c = code_point_of(a);
+      if (c < units.size() && units[c] == NoUnit) units[c] = unit;
+    };
+    for (int byte = 0; byte < 0x100; ++byte) {
+      const char single = static_cast<char>(byte);
+      if (is_single(static_cast<unsigned char>(byte))) add(byte, std::string_view(&single, 1));
+    }
+    // The first unit of a character wins: leads in order, with ED and EE after FA-FC.
+    std::vector<int> leads;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (is_lead(lead) && lead != 0xED && lead != 0xEE) leads.push_back(lead);
+      if (lead == 0xFC) leads.insert(leads.end(), {0xED, 0xEE});
+    }
+    for (int lead : leads) {
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (!is_trail(trail)) continue;
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        add(static_cast<uint16_t>(lead << 8 | trail), std::string_view(pair, 2));
+      }
+    }
+    return units;
+  }();
+  return table;
+}
+
 }  // namespace
+
+bool append_code_point_as_sjis(std::string& out, char32_t c) {
+  const std::vector<uint16_t>& units = units_by_code_point();
+  if (c >= units.size() || units[c] == NoUnit) return false;
+  const uint16_t unit = units[c];
+  if (unit > 0xFF) out += static_cast<char>(unit >> 8);
+  out += static_cast<char>(unit & 0xFF);
+  return true;
+}
 
 size_t sjis_unit_length(std::string_view text) {
   return text.size() >= 2 && is_lead(static_cast<unsigned char>(text[0])) &&

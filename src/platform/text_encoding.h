@@ -18,6 +18,12 @@ void append_sjis_as_utf8(std::string& out, std::string_view text);
 // Appends text unchanged, except that a unit without a character becomes "?".
 void append_sjis_checked(std::string& out, std::string_view text);
 
+// Appends the Shift_JIS unit whose character is code point c and returns true, or returns false
+// when no unit has it. Of a character with several units (the NEC and IBM extensions), the one
+// code page 932 writes: the lowest, the IBM extension (FA40-FC4B) before the NEC-selected
+// (ED40-EEFC).
+bool append_code_point_as_sjis(std::string& out, char32_t c);
+
 // The platform's converter for one unit: appends its UTF-8 text and returns true, or returns
 // false when the unit has no character. Throws std::runtime_error when there is no converter.
 bool platform_unit_to_utf8(std::string_view unit, std::string& out);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 namespace {
@@ -60,5 +61,51 @@ INSTANTIATE_TEST_SUITE_P(
                  "\xEF\xBD\xB6\xEF\xBE\x85\xE3\x80\x93"
                  "\xE5\x95\x86\xE4\xBA\x8B" FFFD,
                  "\xB6\xC5\x81\xAC\x8F\xA4\x8E\x96?"}));
+
+}  // namespace
+
+namespace {
+
+char32_t code_point(const std::string& utf8) {
+  const auto b = [&](size_t i) {
+    return static_cast<char32_t>(static_cast<unsigned char>(utf8[i]));
+  };
+  if (utf8.size() == 1) return b(0);
+  if (utf8.size() == 2) return (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+  return (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+}
+
+// Every unit with a character comes back from its code point as a unit of the same character;
+// of a character with several units, as the one code page 932 writes.
+TEST(SjisText, ComesBackFromEveryCodePoint) {
+  std::map<std::string, std::string> chosen;
+  int characters = 0;
+  for (int unit = 0; unit < 0x10000; ++unit) {
+    std::string sjis;
+    if (unit > 0xFF) sjis += static_cast<char>(unit >> 8);
+    sjis += static_cast<char>(unit & 0xFF);
+    if (sjis_unit_length(sjis) != sjis.size()) continue;
+    std::string utf8;
+    append_sjis_as_utf8(utf8, sjis);
+    if (utf8 == FFFD) continue;
+    ++characters;
+    std::string back;
+    ASSERT_TRUE(append_code_point_as_sjis(back, code_point(utf8))) << utf8;
+    std::string again;
+    append_sjis_as_utf8(again, back);
+    EXPECT_EQ(again, utf8);
+    if (back != sjis) chosen[sjis] = back;
+  }
+  EXPECT_GT(characters, 7900);
+  // ∵ (JIS X 0208 over NEC row 13 and IBM), Ⅰ (NEC row 13 over IBM), 纊 (IBM over NEC-selected).
+  const std::pair<std::string, std::string> rows[] = {{"\x87\x9A", "\x81\xE6"},
+                                                      {"\xFA\x5B", "\x81\xE6"},
+                                                      {"\xFA\x4A", "\x87\x54"},
+                                                      {"\xED\x40", "\xFA\x5C"}};
+  for (const auto& [unit, written] : rows) EXPECT_EQ(chosen[unit], written);
+  std::string none;
+  EXPECT_FALSE(append_code_point_as_sjis(none, 0xE9));  // é
+  EXPECT_FALSE(append_code_point_as_sjis(none, 0x1F600));
+}
 
 }  // namespace

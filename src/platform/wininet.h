@@ -49,3 +49,9 @@ BOOL InternetCloseHandle(HINTERNET handle);
 BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length);
 }
 #endif
+
+// The errno nearest to a WinINet error code (GetLastError after a failed call); never 0.
+int errno_for_wininet_error(DWORD error);
+// Sets errno after a failed WinINet call, so that perror gives its reason: on Windows from
+// GetLastError, which is where WinINet reports it.
+void set_errno_from_wininet();

@@ -4,6 +4,8 @@
 
 #include "platform/wininet_curl.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -73,6 +75,7 @@ void close_session(Session* s) {
   s->open.clear();
   s->spare.reset();
   curl_multi_cleanup(s->multi);
+  curl_share_cleanup(s->cookies);
   s->tag = Tag::Free;
   delete s;
 }
@@ -100,9 +103,18 @@ HINTERNET InternetOpenA(LPCSTR agent, DWORD access_type, LPCSTR, LPCSTR, DWORD) 
     if (no_proxy_variable == nullptr) no_proxy_variable = getenv("NO_PROXY");
     s->proxy = proxy_variable != nullptr ? proxy_variable : "";
     s->no_proxy = no_proxy_variable != nullptr ? no_proxy_variable : "";
+    // An http proxy named without a port is on port 80, as WinINet and most clients take it.
+    size_t scheme = s->proxy.find("://");
+    if (scheme == std::string::npos ||
+        (scheme == 4 && strncasecmp(s->proxy.c_str(), "http", 4) == 0))
+      s->proxy_port = 80;
   }
   s->multi = curl_multi_init();
-  if (s->multi == nullptr) {
+  s->cookies = curl_share_init();
+  if (s->multi == nullptr || s->cookies == nullptr ||
+      curl_share_setopt(s->cookies, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) != CURLSHE_OK) {
+    curl_multi_cleanup(s->multi);
+    curl_share_cleanup(s->cookies);
     errno = ENOMEM;
     return nullptr;
   }

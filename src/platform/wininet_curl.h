@@ -2,8 +2,8 @@
 
 // The handles of the WinINet layer over libcurl, shared by its API (wininet_curl.cpp) and its
 // transfers (wininet_curl_transfer.cpp). A session is one curl multi handle, whose connection
-// cache and name cache outlive its requests; a request is one easy handle in it, whose body
-// streams through a bounded buffer.
+// cache and name cache outlive its requests, and one cookie store; a request is one easy handle
+// in it, whose body streams through a bounded buffer.
 
 #include <curl/curl.h>
 
@@ -68,9 +68,11 @@ struct Request : Handle {
 
 struct Session : Handle {
   CURLM* multi = nullptr;
+  CURLSH* cookies = nullptr;  // the cookies its replies set, kept in memory for its requests
   std::string agent;
   bool has_agent = false;
   std::string proxy;     // curl form; empty: none
+  long proxy_port = 0;   // of a proxy named without a port; 0: curl's default
   std::string no_proxy;  // curl form
   DWORD connect_ms = DefaultTimeoutMs;
   DWORD receive_ms = DefaultTimeoutMs;

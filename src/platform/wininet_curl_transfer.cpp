@@ -16,7 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr long MaxRedirects = 5;
+constexpr long MaxRedirects = 20;  // as browsers do
 constexpr size_t BufferCapacity = 4 * CURL_MAX_WRITE_SIZE;
 constexpr size_t DrainBudget = 256 * 1024;  // body bytes worth reading to keep a connection
 constexpr int IdleWaitMs = 1000;            // longest single wait; curl's own timers end it sooner
@@ -268,11 +268,15 @@ std::unique_ptr<Request> new_request(Session* s) {
             curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)) ==
                 CURLE_OK &&
             curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-            curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK;
+            curl_easy_setopt(e, CURLOPT_HTTP09_ALLOWED, 1L) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_SHARE, s->cookies) == CURLE_OK &&
+            curl_easy_setopt(e, CURLOPT_COOKIEFILE, "") == CURLE_OK;  // no file: memory only
   if (ok && s->has_agent) ok = curl_easy_setopt(e, CURLOPT_USERAGENT, s->agent.c_str()) == CURLE_OK;
   // Both are always set, so that curl reads none of the proxy variables itself.
   if (ok)
     ok = curl_easy_setopt(e, CURLOPT_PROXY, s->proxy.c_str()) == CURLE_OK &&
          curl_easy_setopt(e, CURLOPT_NOPROXY, s->no_proxy.c_str()) == CURLE_OK;
+  if (ok && s->proxy_port != 0)
+    ok = curl_easy_setopt(e, CURLOPT_PROXYPORT, s->proxy_port) == CURLE_OK;
   return ok ? std::move(r) : nullptr;
 }

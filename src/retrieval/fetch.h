@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "items/items.h"
 #include "platform/wininet.h"
-#include "run/period.h"
 
 constexpr int32_t FetchRequestFailed = -3;
 constexpr int32_t FetchCopyFailed = -4;

@@ -11,6 +11,7 @@ int run_sweep() {
   prepare_process();
   HINTERNET session = InternetOpenA(UserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (session == nullptr) {
+    set_errno_from_wininet();
     perror("\x83\x49\x81\x5B\x83\x76\x83\x93\x83\x47\x83\x89\x81\x5B\n");  // オープンエラー\n
     return -2;
   }
@@ -24,8 +25,11 @@ int run_sweep() {
     if (n <= 0) continue;
     int shown = n < MaxPeriods ? n : MaxPeriods;
     printf("%i,%s,%i\n", code, name.text, shown);
+    end_console_output(stdout);  // on one console, the summary line shows before its copy
     fprintf(stderr, "%i,%s,%i\n", code, name.text, shown);
+    end_console_output(stderr);
     write_report(stdout, &table, shown);
+    end_console_output(stdout);
   }
   InternetCloseHandle(session);
   return 0;

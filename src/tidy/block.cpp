@@ -1,40 +1,19 @@
 #include "tidy/block.h"
 
-#include <stdexcept>
-
 #include "platform/text_encoding.h"
 
 namespace tidy {
 
-// Row 11 (配当区分) always prints 0.
-constexpr int DividendClass = 11;
-
-Form item_form(int item) {
-  std::string_view format = report_format(item);
-  if (item == DividendClass) return Form::Zero;
-  if (format == ",%i/%i") return Form::YearMonth;
-  if (format == ",%i/%i/%i") return Form::Date;
-  if (format == ",%i") return Form::Int;
-  if (format == ",%.0f") return Form::Integer;
-  if (format == ",%.2f") return Form::TwoDecimals;
-  throw std::logic_error("item " + std::to_string(item) + " prints with an unknown conversion");
-}
-
 namespace {
 
-struct Item {
-  std::string_view label;
-  Form form;
-};
-
-// Items 1..23's labels and forms, looked up once.
-const Item& item_of(int item) {
-  static const auto items = [] {
-    std::array<Item, ItemCount + 1> all{};
-    for (int i = 1; i <= ItemCount; ++i) all[i] = {report_label(i), item_form(i)};
+// Items 1..23's labels, measured once.
+std::string_view label_of_item(int item) {
+  static const auto labels = [] {
+    std::array<std::string_view, ItemCount + 1> all{};
+    for (int i = 1; i <= ItemCount; ++i) all[i] = report_item(i).label;
     return all;
   }();
-  return items[item];
+  return labels[item];
 }
 
 // Digits without a leading zero, as printf writes a whole number; the rest is left in text.
@@ -74,40 +53,40 @@ bool take(std::string_view& text, char c) {
 // Years print as tm_year + 1900, months as tm_mon + 1, days and month counts as they are.
 constexpr long long YearOffset = 1900, MonthOffset = 1;
 
-bool has_form(std::string_view text, Form form) {
+bool has_form(std::string_view text, ItemForm form) {
   switch (form) {
-    case Form::YearMonth:
+    case ItemForm::YearMonth:
       return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
              text.empty();
-    case Form::Date:
+    case ItemForm::Date:
       return take_int(text, YearOffset) && take(text, '/') && take_int(text, MonthOffset) &&
              take(text, '/') && take_int(text, 0) && text.empty();
-    case Form::Int:
+    case ItemForm::Int:
       return take_int(text, 0) && text.empty();
-    case Form::Integer:
+    case ItemForm::Whole:
       return take_integer(text) && text.empty();
-    case Form::Zero:
+    case ItemForm::Zero:
       return text == "0";
-    case Form::TwoDecimals:
+    case ItemForm::TwoDecimals:
       return take_integer(text) && take(text, '.') && text.size() == 2 && text[0] >= '0' &&
              text[0] <= '9' && text[1] >= '0' && text[1] <= '9';
   }
   return false;
 }
 
-const char* form_text(Form form) {
+const char* form_text(ItemForm form) {
   switch (form) {
-    case Form::YearMonth:
+    case ItemForm::YearMonth:
       return "a year/month like 2024/12";
-    case Form::Date:
+    case ItemForm::Date:
       return "a year/month/day like 2025/2/10";
-    case Form::Int:
+    case ItemForm::Int:
       return "a whole number of 32 bits (and not -0)";
-    case Form::Integer:
+    case ItemForm::Whole:
       return "a whole number";
-    case Form::Zero:
+    case ItemForm::Zero:
       return "0, the only value the sweep prints there";
-    case Form::TwoDecimals:
+    case ItemForm::TwoDecimals:
       return "a number with two decimals like -3.52";
   }
   return "";
@@ -134,7 +113,7 @@ std::string quoted(std::string_view text) {
 
 std::string item_name(int item) {
   std::string out = "row " + std::to_string(item) + " (";
-  append_sjis_as_utf8(out, report_label(item));
+  append_sjis_as_utf8(out, report_item(item).label);
   return out + ")";
 }
 
@@ -143,7 +122,7 @@ std::string_view label_of(std::string_view text) { return text.substr(0, text.fi
 // The item whose row text is, or 0.
 int row_of(std::string_view text) {
   for (int item = 1; item <= ItemCount; ++item) {
-    if (label_of(text) == item_of(item).label) return item;
+    if (label_of(text) == label_of_item(item)) return item;
   }
   return 0;
 }
@@ -213,12 +192,6 @@ BlockReader::Result BlockReader::line(const Line& line) {
                                             : "the last line is cut off";
     return refuse(line.number, "the line has no line end: " + cut + " (the sweep was stopped?)");
   }
-  // A file saved as UTF-8 by an editor or a shell; the sweep writes Shift_JIS.
-  if (line.number == 1 && line.text.starts_with("\xEF\xBB\xBF")) {
-    return refuse(line.number,
-                  "the input starts with a UTF-8 byte-order mark: it was saved as UTF-8, not as "
-                  "the sweep's Shift_JIS");
-  }
   switch (state_) {
     case State::Skipping:
       // Rows after two summary lines in a row may belong to either: none starts a block.
@@ -238,7 +211,7 @@ BlockReader::Result BlockReader::line(const Line& line) {
 
 BlockReader::Result BlockReader::row(std::string_view text, long long line) {
   const int item = next_item_;
-  const std::string_view label = item_of(item).label;
+  const std::string_view label = label_of_item(item);
   if (label_of(text) == label) return fields(text.substr(label.size()), line);
   if (parse_summary(text, nullptr, nullptr)) {
     after_summary_ = true;
@@ -266,7 +239,7 @@ BlockReader::Result BlockReader::fields(std::string_view rest, long long line) {
                             std::to_string(block_.line) + " says " +
                             std::to_string(block_.periods));
   }
-  const Form form = item_of(item).form;
+  const ItemForm form = report_item(item).form;
   for (int k = 0; k < fields; ++k) {
     rest.remove_prefix(1);  // the comma
     std::string_view field = rest.substr(0, rest.find(','));

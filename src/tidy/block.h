@@ -7,17 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "run/period.h"
+#include "items/items.h"
 #include "tidy/lines.h"
 
 namespace tidy {
-
-// How a row's fields are printed: %i/%i, %i/%i/%i, %i, %.0f, %.2f, or always 0.
-enum class Form { YearMonth, Date, Int, Integer, TwoDecimals, Zero };
-
-// The form of item 1..23's fields, from the conversion the report prints it with (row 11
-// always prints 0).
-Form item_form(int item);
 
 struct Block {
   std::string_view code() const { return std::string_view(summary).substr(0, 4); }

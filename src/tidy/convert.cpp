@@ -1,11 +1,16 @@
 #include "tidy/convert.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "platform/scratch.h"
 #include "tidy/block.h"
+#include "tidy/decode.h"
 #include "tidy/history.h"
 #include "tidy/rows.h"
+#include "tidy/workbook.h"
 
 namespace tidy {
 
@@ -15,6 +20,52 @@ constexpr size_t FlushSize = 1 << 20;
 constexpr size_t KeptOpen = 64;
 
 const char* const Program = "kessan-tidy: ";
+
+// Copies the finished workbook through io.
+bool copy_file(const std::string& path, const Io& io) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  if (!file) {
+    io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
+    return false;
+  }
+  std::string buffer(FlushSize, '\0');
+  while (size_t got = fread(buffer.data(), 1, buffer.size(), file.get())) {
+    if (!io.write(std::string_view(buffer).substr(0, got))) return false;
+  }
+  if (!ferror(file.get())) return true;
+  io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
+  return false;
+}
+
+// The table as a workbook, built in a scratch file and written through io only when whole.
+class SheetOutput {
+ public:
+  SheetOutput(const Options& options, const Io& io) : io_(io) {
+    std::string error;
+    path_ = create_scratch_file(error);
+    if (path_.empty()) {
+      io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
+      return;
+    }
+    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows);
+  }
+  ~SheetOutput() {
+    book_.reset();
+    if (!path_.empty()) remove(path_.c_str());
+  }
+  bool ready() const { return book_ != nullptr; }
+  bool add(const Block& block) { return book_ && (book_->add(block) || report()); }
+  bool finish() { return book_ && (book_->close() || report()) && copy_file(path_, io_); }
+
+ private:
+  bool report() {
+    io_.report(Program + book_->error());
+    return false;
+  }
+  const Io& io_;
+  std::string path_;
+  std::unique_ptr<Workbook> book_;
+};
 
 }  // namespace
 
@@ -35,11 +86,18 @@ int convert(const Options& options, const Io& io) {
     }
     if (i >= KeptOpen) sources[i] = nullptr;
   }
+  std::unique_ptr<SheetOutput> sheet;
+  if (options.format == Format::Xlsx) {
+    sheet = std::make_unique<SheetOutput>(options, io);
+    if (!sheet->ready()) return Failed;
+  }
   std::string out;
   out.reserve(FlushSize + 64 * 1024);
   // A history is written only once every input has been read.
   History history;
-  if (!options.history) append_start(out, options.format, options.encoding, options.header);
+  if (!options.history && !sheet) {
+    append_start(out, options.format, options.encoding, options.header);
+  }
   bool skipped = false;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
@@ -49,20 +107,29 @@ int convert(const Options& options, const Io& io) {
       io.write(out);
       return Failed;
     }
-    LineSplitter lines(std::move(sources[i]));
+    auto decoder = std::make_shared<Decoder>(std::move(sources[i]));
+    LineSplitter lines(
+        [decoder](char* buffer, size_t size) { return decoder->read(buffer, size); });
     BlockReader reader;
+    bool block_read = false;
     Line line;
     BlockReader::Result result = BlockReader::Result::More;
     for (;;) {
       LineSplitter::Next next = lines.next(line);
       if (next == LineSplitter::Next::ReadError) {
-        io.report(Program + name + ": cannot read after line " + std::to_string(line.number) +
-                  ": " + strerror(errno));
+        io.report(decoder->refusal().empty()
+                      ? Program + name + ": cannot read after line " + std::to_string(line.number) +
+                            ": " + strerror(errno)
+                      : Program + name + ":" + std::to_string(line.number + 1) + ": " +
+                            decoder->refusal());
         io.write(out);
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
-      if (result == BlockReader::Result::Block && options.history) {
+      if (result == BlockReader::Result::Block) block_read = true;
+      if (result == BlockReader::Result::Block && sheet) {
+        if (!sheet->add(reader.block())) return Failed;
+      } else if (result == BlockReader::Result::Block && options.history) {
         history.add(reader.block());
       } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
@@ -71,8 +138,13 @@ int convert(const Options& options, const Io& io) {
           out.clear();
         }
       } else if (result == BlockReader::Result::Refused) {
+        // A converted file whose first block is wrong was most likely read through a console
+        // of another code page, which turned the labels into other characters.
+        const bool misread = !block_read && decoder->saved() != Saved::AsShiftJis;
         io.report(Program + name + ":" + std::to_string(reader.refused_line()) + ": " +
-                  reader.message());
+                  (misread
+                       ? decoder->advice(reader.message() + " (a console of another code page?)")
+                       : reader.message()));
         if (!options.keep_going) {
           io.write(out);
           return Failed;
@@ -94,7 +166,7 @@ int convert(const Options& options, const Io& io) {
       return Failed;
     }
     io.report(Program + history.summary());
-  } else if (!io.write(out)) {
+  } else if (sheet ? !sheet->finish() : !io.write(out)) {
     return Failed;
   }
   return skipped ? Skipped : Converted;

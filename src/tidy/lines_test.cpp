@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tidy/decode.h"
+
 namespace {
 
 // The lines of text read chunk bytes at a time, each as "N:text" with "!" for a cut-off line
@@ -60,5 +62,61 @@ TEST(LineSplitter, CutsLinesAtLfAndDropsTheCrBeforeIt) {
 }
 
 TEST(LineSplitter, ReportsAReadError) { EXPECT_EQ(lines_of("a\nb", 2, true), "1:a E"); }
+
+// The Shift_JIS that a Decoder reads from text, chunk bytes at a time, then "|" and the start of
+// its refusal.
+std::string decoded(const std::string& text, size_t chunk) {
+  size_t at = 0;
+  tidy::Decoder decoder([&](char* buffer, size_t size) -> long long {
+    const size_t n = text.copy(buffer, std::min(size, chunk), at);
+    at += n;
+    return static_cast<long long>(n);
+  });
+  std::string out;
+  char buffer[5];
+  for (int guard = 0; guard < 1000; ++guard) {
+    const long long n = decoder.read(buffer, sizeof buffer);
+    if (n <= 0) return n == 0 ? out : out + "|" + decoder.refusal().substr(0, 20);
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  return out + "(no end)";
+}
+
+TEST(Decoder, GivesBackTheShiftJisOfUtf16AndUtf8) {
+  // 決 (8C 88), ｱ (B1), ∵ (81 E6, also 87 9A), 😀 (U+1F600, in no unit)
+  const std::string sjis = "1301,\x8C\x88\xB1,1\n\x8C\x88\x81\xE6,1\r\n";
+  const std::string utf8 = "1301,\xE6\xB1\xBA\xEF\xBD\xB1,1\n\xE6\xB1\xBA\xE2\x88\xB5,1\r\n";
+  const std::string utf16(
+      "\xFF\xFE"
+      "1\0"
+      "3\0,\0\x7A\x6C\x71\xFF\n\0\x35\x22",
+      16);
+  const std::string emoji_utf16(
+      "\xFF\xFE"
+      "a\0\x3D\xD8\x00\xDE",
+      8);
+  const struct {
+    const char* label;
+    std::string text, sjis;
+  } cases[] = {
+      {"shift_jis_as_it_is", sjis + "\x80\xFF", sjis + "\x80\xFF"},
+      {"utf8_told_by_the_first_lines", utf8, sjis},
+      {"utf8_after_a_byte_order_mark", "\xEF\xBB\xBF" + utf8, sjis},
+      {"utf16_after_a_byte_order_mark", utf16, "13,\x8C\x88\xB1\n\x81\xE6"},
+      {"utf16_cut_inside_a_unit", utf16 + "x", "13,\x8C\x88\xB1\n\x81\xE6|the bytes are not UT"},
+      {"utf16_beyond_the_plane", emoji_utf16, "a|U+1F600 is not a cha"},
+      {"utf8_cut_inside_a_character", utf8 + "\xE6\xB1", sjis + "|the bytes are not UT"},
+      {"question_mark_after_the_text_before_it",
+       "\xEF\xBB\xBF"
+       "ab\n?",
+       "ab\n|'?' stands where the"},
+  };
+  for (const auto& c : cases) {
+    for (size_t chunk : {size_t{1}, size_t{3}, size_t{1} << 20}) {
+      SCOPED_TRACE(std::string(c.label) + ", read " + std::to_string(chunk) + " at a time");
+      EXPECT_EQ(decoded(c.text, chunk), c.sjis);
+    }
+  }
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/scratch.h"
 #include "tidy/convert.h"
 #include "tidy/options.h"
 #include "version.h"
@@ -131,6 +132,13 @@ int main(int argc, char** argv) {
   if (!expand_wildcards(options.inputs, error)) {
     say(error);
     return tidy::Failed;
+  }
+#ifdef KESSAN_TIDY_SHEET_ROWS
+  options.sheet_rows = KESSAN_TIDY_SHEET_ROWS;
+#endif
+  if (options.format == tidy::Format::Xlsx && options.output.empty() && is_terminal(stdout)) {
+    say("a workbook is not written to a terminal: give -o FILE, or redirect standard output");
+    return tidy::WrongUsage;
   }
   if (!options.output.empty() && output_is_an_input(options)) {
     say("-o " + options.output + " is also an input; the table would replace it");

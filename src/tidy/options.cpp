@@ -2,7 +2,9 @@
 
 namespace tidy {
 
-const char* const Usage =
+namespace {
+
+const char* const UsageStart =
     "Usage: kessan-tidy [OPTION]... [FILE]...\n"
     "   or: kessan-tidy --history [OPTION]... OLDEST [NEWER]... NEWEST\n"
     "Turns the sweep's output (kessan's standard output, Shift_JIS) into one table row per\n"
@@ -10,11 +12,13 @@ const char* const Usage =
     "none or for \"-\"; writes the table to standard output. On Windows, a FILE with * or ?\n"
     "is replaced by the files it matches, in name order.\n"
     "\n"
-    "  --format csv|tsv|jsonl    CSV (default, RFC 4180 quoting), TSV, or JSON Lines\n"
+    "  --format csv|tsv|jsonl|xlsx\n"
+    "                            CSV (default, RFC 4180 quoting), TSV, JSON Lines, or an Excel\n"
+    "                            workbook (never to a terminal)\n"
     "  --encoding utf-8|utf-8-bom|cp932\n"
     "                            the table's text: UTF-8 (default), UTF-8 with a byte-order\n"
     "                            mark (for Excel), or Shift_JIS\n"
-    "  --header en|ja|none       CSV and TSV's first line: the column names (default), the\n"
+    "  --header en|ja|none       CSV, TSV and xlsx's first row: the column names (default), the\n"
     "                            report's Japanese labels, or none; JSON Lines keys are always\n"
     "                            the column names\n"
     "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
@@ -27,14 +31,16 @@ const char* const Usage =
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  -h, --help                show this text\n"
     "  -V, --version             show the version\n"
-    "\n"
-    "Columns: code, name, period (1..3), period_end (YYYY-MM), announced_on (YYYY-MM-DD),\n"
-    "months, net_sales, operating_income, ordinary_income, net_income, eps, diluted_eps,\n"
-    "dividend_per_share, dividend_class, equity_per_share, shares_issued, total_assets,\n"
-    "shareholders_equity, capital_stock, interest_bearing_debt, retained_earnings,\n"
-    "equity_ratio, unrealized_gains, roa, roe, ordinary_roa. Figures as the sweep printed them.\n"
+    "\n";
+
+const char* const UsageEnd =
     "\n"
     "period_end and announced_on are empty (null in JSON Lines) when not a calendar date.\n"
+    "\n"
+    "The workbook, the way into Excel, holds the table on one worksheet: codes, periods and\n"
+    "figures as numbers, the dates as dates, a bold and frozen header row with a filter. It is\n"
+    "written only when whole, also to standard output; a table of more rows than a worksheet\n"
+    "holds (1,048,576 with the header) is refused.\n"
     "\n"
     "Exit status: 0 converted; 1 an error in the input (the first one ends the run: only the\n"
     "companies before it are written, and with -o nothing is) or in reading or writing; 2\n"
@@ -49,7 +55,47 @@ const char* const Usage =
     "Examples:\n"
     "  kessan > results.csv\n"
     "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
+    "  kessan-tidy --format xlsx -o results.xlsx results.csv\n"
     "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
+
+// text with its words joined by spaces into lines of at most width bytes.
+std::string wrapped(std::string_view text, size_t width) {
+  std::string out;
+  size_t length = 0;
+  while (!text.empty()) {
+    const std::string_view word = text.substr(0, text.find(' '));
+    text.remove_prefix(word.size() < text.size() ? word.size() + 1 : word.size());
+    if (length > 0 && length + 1 + word.size() > width) {
+      out += '\n';
+      length = 0;
+    } else if (length > 0) {
+      out += ' ';
+      ++length;
+    }
+    out += word;
+    length += word.size();
+  }
+  return out + '\n';
+}
+
+// The column list, one name per column of the table.
+std::string columns() {
+  std::string text = "Columns:";
+  for (int column = 0; column < ColumnCount; ++column) {
+    text += std::string(column == 0 ? " " : ", ") + column_name(column);
+    const ItemForm form = column < 3 ? ItemForm::Int : report_item(column - 2).form;
+    if (column == 2) text += " (1..3)";
+    if (form == ItemForm::YearMonth) text += " (YYYY-MM)";
+    if (form == ItemForm::Date) text += " (YYYY-MM-DD)";
+  }
+  return wrapped(text + ". Figures as the sweep printed them.", 90);
+}
+
+const std::string UsageText = UsageStart + columns() + UsageEnd;
+
+}  // namespace
+
+const char* const Usage = UsageText.c_str();
 
 namespace {
 
@@ -74,7 +120,7 @@ bool choose(const std::string& option, const std::string& text, const Choice<T> 
 }
 
 const Choice<Format> Formats[] = {
-    {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"jsonl", Format::Jsonl}};
+    {"csv", Format::Csv}, {"tsv", Format::Tsv}, {"jsonl", Format::Jsonl}, {"xlsx", Format::Xlsx}};
 const Choice<Encoding> Encodings[] = {
     {"utf-8", Encoding::Utf8}, {"utf-8-bom", Encoding::Utf8Bom}, {"cp932", Encoding::Cp932}};
 const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none", Header::None}};
@@ -143,6 +189,10 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     error =
         "--format jsonl cannot start with a byte-order mark (JSON forbids one); use "
         "--encoding utf-8";
+    return Parsed::Wrong;
+  }
+  if (options.format == Format::Xlsx && options.history) {
+    error = "--history makes a CSV, TSV or JSON Lines table, not a workbook";
     return Parsed::Wrong;
   }
   return Parsed::Run;

@@ -17,6 +17,7 @@ struct Options {
   bool history = false;             // the inputs are sweeps, oldest first, made into one history
   std::string output;               // empty: standard output
   std::vector<std::string> inputs;  // empty: standard input; "-" is standard input too
+  long long sheet_rows = 1048576;   // the rows a worksheet holds, the header included
 };
 
 extern const char* const Usage;

@@ -10,32 +10,8 @@ namespace tidy {
 
 namespace {
 
-const char* const ColumnNames[ColumnCount] = {"code",
-                                              "name",
-                                              "period",
-                                              "period_end",
-                                              "announced_on",
-                                              "months",
-                                              "net_sales",
-                                              "operating_income",
-                                              "ordinary_income",
-                                              "net_income",
-                                              "eps",
-                                              "diluted_eps",
-                                              "dividend_per_share",
-                                              "dividend_class",
-                                              "equity_per_share",
-                                              "shares_issued",
-                                              "total_assets",
-                                              "shareholders_equity",
-                                              "capital_stock",
-                                              "interest_bearing_debt",
-                                              "retained_earnings",
-                                              "equity_ratio",
-                                              "unrealized_gains",
-                                              "roa",
-                                              "roe",
-                                              "ordinary_roa"};
+// The columns before the items.
+const char* const FirstColumns[3] = {"code", "name", "period"};
 
 // 証券コード, 会社名, 期 in Shift_JIS.
 const char* const JapaneseNames[3] = {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68",
@@ -116,10 +92,6 @@ long long calendar_value(std::string_view printed, bool with_day) {
   return (year * 100 + month) * 100 + day;
 }
 
-namespace {
-
-// 2024/3 as 2024-03 and 2025/2/10 as 2025-02-10, when it is a calendar date; false, with nothing
-// appended, when it is not.
 bool append_date(std::string& out, std::string_view printed, bool with_day) {
   long long value = calendar_value(printed, with_day);
   if (value < 0) return false;
@@ -133,6 +105,10 @@ bool append_date(std::string& out, std::string_view printed, bool with_day) {
   out += text;
   return true;
 }
+
+namespace {
+
+bool is_date(ItemForm form) { return form == ItemForm::YearMonth || form == ItemForm::Date; }
 
 // UTF-8 text (a file name) in Shift_JIS: each character the platform's converter gives for a
 // Shift_JIS unit, "?" for any other.
@@ -193,11 +169,13 @@ void append_row(std::string& out, std::string_view code, const std::string& name
     }
     for (int item = 1; item <= ItemCount; ++item) {
       out += ",\"";
-      out += ColumnNames[item + 2];
+      const ReportItem& entry = report_item(item);
+      out += entry.column;
       out += "\":";
-      if (item <= 2) {
+      if (is_date(entry.form)) {
         std::string date;
-        out += append_date(date, fields[item - 1], item == 2) ? '"' + date + '"' : "null";
+        out += append_date(date, fields[item - 1], entry.form == ItemForm::Date) ? '"' + date + '"'
+                                                                                 : "null";
       } else {
         out += fields[item - 1];
       }
@@ -215,8 +193,9 @@ void append_row(std::string& out, std::string_view code, const std::string& name
   }
   for (int item = 1; item <= ItemCount; ++item) {
     out += delimiter;
-    if (item <= 2) {
-      append_date(out, fields[item - 1], item == 2);
+    const ItemForm form = report_item(item).form;
+    if (is_date(form)) {
+      append_date(out, fields[item - 1], form == ItemForm::Date);
     } else {
       out += fields[item - 1];
     }
@@ -226,7 +205,16 @@ void append_row(std::string& out, std::string_view code, const std::string& name
 
 }  // namespace
 
-const char* column_name(int column) { return ColumnNames[column]; }
+const char* column_name(int column) {
+  return column < 3 ? FirstColumns[column] : report_item(column - 2).column;
+}
+
+std::string column_heading(int column, Header header) {
+  if (header == Header::En) return column_name(column);
+  std::string name;
+  append_sjis_as_utf8(name, column < 3 ? JapaneseNames[column] : report_item(column - 2).label);
+  return name;
+}
 
 void append_start(std::string& out, Format format, Encoding encoding, Header header, bool history) {
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
@@ -236,13 +224,13 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
     if (column > 0) out += delimiter;
     const bool middle = history && column == 2;
     if (header == Header::En) {
-      out += middle ? "sweep" : ColumnNames[column];
+      out += middle ? "sweep" : column_name(column);
     } else {
       std::string name;
       append_text(name,
                   middle       ? HistoryJapaneseNames[0]
                   : column < 3 ? JapaneseNames[column]
-                               : report_label(column - 2),
+                               : report_item(column - 2).label,
                   encoding);
       append_delimited(out, name, delimiter);
     }

@@ -10,7 +10,7 @@
 
 namespace tidy {
 
-enum class Format { Csv, Tsv, Jsonl };
+enum class Format { Csv, Tsv, Jsonl, Xlsx };
 enum class Encoding { Utf8, Utf8Bom, Cp932 };
 enum class Header { En, Ja, None };
 
@@ -18,6 +18,9 @@ constexpr int ColumnCount = 3 + ItemCount;
 
 // Column 0..ColumnCount-1's name: code, name, period, then one per item of the report.
 const char* column_name(int column);
+
+// Column's heading in UTF-8: its name (en) or the report's Japanese label (ja).
+std::string column_heading(int column, Header header);
 
 // Appends what comes before the rows: the byte-order mark of utf-8-bom, and for CSV and TSV the
 // header line; a history's has sweep and revised in place of period.
@@ -39,5 +42,9 @@ void append_history_row(std::string& out, std::string_view code, std::string_vie
 // A printed year/month as year * 100 + month, or with_day year/month/day as
 // (year * 100 + month) * 100 + day; -1 when it is not a calendar date of years 1..9999.
 long long calendar_value(std::string_view printed, bool with_day);
+
+// Appends a printed year/month (2024/3) as 2024-03 or year/month/day (2025/2/10) as 2025-02-10
+// when it is a calendar date of years 1..9999; false, with nothing appended, when it is not.
+bool append_date(std::string& out, std::string_view printed, bool with_day);
 
 }  // namespace tidy

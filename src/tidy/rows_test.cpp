@@ -4,15 +4,18 @@
 
 #include <string>
 
+#include "tidy/options.h"
+
 namespace {
 
 using tidy::Encoding;
 using tidy::Format;
 using tidy::Header;
 
+// Rows 8-10, 12 and 21-23 print two decimals.
 const char* zero(int item) {
   if (item == 3 || item == 11) return "0";
-  return tidy::item_form(item) == tidy::Form::TwoDecimals ? "-0.00" : "-0";
+  return (item >= 8 && item <= 10) || item == 12 || item >= 21 ? "-0.00" : "-0";
 }
 
 // A one-period block of the given Shift_JIS name, read through the block grammar.
@@ -28,7 +31,7 @@ tidy::Block block_named(const std::string& name) {
   tidy::BlockReader::Result result = tidy::BlockReader::Result::More;
   for (int item = 1; item <= ItemCount; ++item) {
     const char* field = item == 1 ? "2024/3" : item == 2 ? "2024/5/9" : zero(item);
-    result = feed(report_label(item) + std::string(",") + field);
+    result = feed(report_item(item).label + std::string(",") + field);
   }
   EXPECT_EQ(result, tidy::BlockReader::Result::Block) << reader.message();
   return reader.block();
@@ -126,7 +129,7 @@ TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
     reader.line(line);
     tidy::BlockReader::Result result = tidy::BlockReader::Result::More;
     for (int item = 1; item <= ItemCount; ++item) {
-      std::string text = report_label(item) + std::string(",") +
+      std::string text = report_item(item).label + std::string(",") +
                          (item == 1   ? c.end
                           : item == 2 ? c.announced
                                       : zero(item));
@@ -195,6 +198,21 @@ TEST(Rows, HistorySweepAndRevised) {
             "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/?.csv\",\"revised\":null," +
                 std::string(JsonFigures));
   EXPECT_EQ(csv, "1301,x,\"a,b.csv\",3," + std::string(Figures) + "\n");
+}
+
+// The usage text's column list, a whole word for each column.
+TEST(Usage, NamesEveryColumn) {
+  const std::string usage = tidy::Usage;
+  auto word_char = [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; };
+  for (int column = 0; column < tidy::ColumnCount; ++column) {
+    const std::string name = tidy::column_name(column);
+    bool named = false;
+    for (size_t at = usage.find(name, usage.find("Columns:")); !named && at != std::string::npos;
+         at = usage.find(name, at + 1)) {
+      named = !word_char(usage[at - 1]) && !word_char(usage[at + name.size()]);
+    }
+    EXPECT_TRUE(named) << name;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-"""Sweeps whose local copies cannot be written: the sweep goes on and exits 0."""
+"""Sweeps whose local copies cannot be written, or whose requests fail: the sweep goes on and
+exits 0."""
 
 import os
 import pathlib
 import resource
 import signal
+import socket
 import subprocess
 import tempfile
 import unittest
@@ -19,13 +21,13 @@ EXPECTED_STDOUT = "".join(f"{c},{NAME},1\n" + cases.SMALL_ROWS for c in RESULT_C
 FILE_SIZE_LIMIT = 1000  # bytes; every results page's copy is longer
 
 
-def run_in(folder, service, preexec=None):
+def run_in(folder, port, preexec=None):
     env = {
         k: v
         for k, v in os.environ.items()
         if k.lower() not in ("http_proxy", "no_proxy", "all_proxy")
     }
-    env["http_proxy"] = f"http://127.0.0.1:{service.port}"
+    env["http_proxy"] = f"http://127.0.0.1:{port}"
     return subprocess.run(
         harness.tool_command(),
         cwd=folder,
@@ -64,7 +66,7 @@ class LocalFaults(unittest.TestCase):
             for code in CODES:
                 os.mkdir(os.path.join(folder, f"{code}.html"))
             before = len(self.service.requests())
-            done = run_in(folder, self.service)
+            done = run_in(folder, self.service.port)
             self.assertEqual(done.returncode, 0)
             self.assertEqual(done.stdout, b"")
             self.assertEqual(done.stderr, b"")
@@ -77,7 +79,7 @@ class LocalFaults(unittest.TestCase):
     @unittest.skipIf(harness.windows_text_mode(), "the file size limit would bind Wine's own files")
     def test_a_copy_cut_short_by_a_full_disk_does_not_stop_the_scan_or_the_sweep(self):
         with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
-            done = run_in(folder, self.service, preexec=limit_file_size)
+            done = run_in(folder, self.service.port, preexec=limit_file_size)
             self.assertEqual(done.returncode, 0)
             self.assertEqual(done.stdout, EXPECTED_STDOUT)
             self.assertEqual(
@@ -93,6 +95,23 @@ class LocalFaults(unittest.TestCase):
                 self.assertEqual(
                     pathlib.Path(folder, f"{code}.html").read_bytes(), whole[:FILE_SIZE_LIMIT], code
                 )
+
+    def test_a_proxy_that_refuses_gives_the_reason_for_every_code(self):
+        with socket.socket() as unused:
+            unused.bind(("127.0.0.1", 0))
+            port = unused.getsockname()[1]
+        # The Windows C runtime has no text for ECONNREFUSED: its nearest is ENXIO's.
+        reason = (
+            "No such device or address" if harness.windows_text_mode() else "Connection refused"
+        )
+        with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
+            done = run_in(folder, port)
+            self.assertEqual(len(os.listdir(folder)), len(CODES))
+        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.stdout, b"")
+        self.assertEqual(
+            done.stderr.decode("shift_jis").splitlines(), ["URLオープンエラー", ": " + reason] * len(CODES)
+        )
 
 
 if __name__ == "__main__":

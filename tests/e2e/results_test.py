@@ -33,8 +33,8 @@ class ResultsSweep(harness.SweepTestCase):
         actual, expected = self.sweep.stderr, cases.EXPECTED_STDERR
         if harness.windows_text_mode():
             # Wine's WinINet sometimes reads a connection reset before any response as an empty
-            # page, and sometimes fails the request; on Windows the reason is the C runtime's
-            # text for an errno that WinINet does not set. Either way the copy is empty.
+            # page, and sometimes fails the request, with the Windows build's reason for the
+            # error. Either way the copy is empty.
             report = re.compile(re.escape(cases.REQUEST_FAILED) + rb": [^\n]*\n")
             self.assertLessEqual(len(report.findall(actual)), 1)
             actual = report.sub(b"", actual)

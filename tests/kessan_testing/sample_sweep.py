@@ -157,3 +157,16 @@ class Sweep(unittest.TestCase):
         )
         self.assertIn(b"404", not_found)
         self.assertEqual([c for c in missing if self.sweep.copy(c) != not_found], [])
+
+
+def saved_by_powershell(sweep, encoding, code_page="cp932"):
+    """The sweep as PowerShell saves kessan.exe > FILE: read line by line with the console's code
+    page, '?' for a byte it cannot read, and written with CR LF as UTF-16LE with a byte-order mark
+    (Windows PowerShell 5.1) or as UTF-8 (PowerShell 7.0-7.3; utf-8-sig with one)."""
+    text = sweep.decode(code_page, errors="replace").replace("\ufffd", "?")
+    text = "".join(line.rstrip("\r") + "\r\n" for line in text.split("\n")[:-1])
+    return (
+        "\ufeff".encode("utf-16-le") + text.encode("utf-16-le")
+        if encoding == "utf-16"
+        else (text.encode(encoding))
+    )

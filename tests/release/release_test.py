@@ -75,7 +75,10 @@ class DebianPackage(unittest.TestCase):
             ("Version", re.escape(VERSION)),
             ("Architecture", r"amd64"),
             ("Installed-Size", r"[0-9]{3,5}"),
-            ("Depends", r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\)"),
+            (
+                "Depends",
+                r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\), " r"libxlsxwriter4 \(>= [0-9.]+\)",
+            ),
         ]
         for field, pattern in cases:
             value = run("dpkg-deb", "-f", str(DEB), field).stdout.decode().strip()
@@ -103,7 +106,7 @@ class DebianPackage(unittest.TestCase):
             (
                 "kessan",
                 [
-                    "takes no arguments",
+                    "ignores its arguments but for one alone",
                     "8,700 files into the current directory",
                     BASE_URL + "NNNN.html",
                 ],

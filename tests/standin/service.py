@@ -493,6 +493,18 @@ def mode_redirectloop(conn, req, body, arg):
     )
 
 
+def mode_cookie(conn, req, body, arg):
+    """The page for a request that carries the cookie; else a 302 to its own URL that sets it."""
+    if "kessan-session=1" in req.headers.get("cookie", ""):
+        return mode_plain(conn, req, body, arg)
+    host = req.host or "127.0.0.1:%d" % conn.service.port
+    fields = [
+        ("Set-Cookie", "kessan-session=1; Path=/"),
+        ("Location", "http://%s%s" % (host, req.path)),
+    ]
+    return send_with_length(conn, req, 302, MOVED_BODY, "text/html", fields)
+
+
 def mode_huge(conn, req, body, arg):
     """Comment lines (one in eight of 3000 bytes) up to ARG MB (default 10), then the page;
     Content-Length, written in 64 KB pieces."""
@@ -544,6 +556,7 @@ MODES = {
     "stall": mode_stall,
     "bytewise": mode_bytewise,
     "redirectloop": mode_redirectloop,
+    "cookie": mode_cookie,
     "huge": mode_huge,
     "bigheaders": mode_bigheaders,
     "garbage": mode_garbage,

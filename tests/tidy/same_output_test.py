@@ -13,9 +13,10 @@ import subprocess
 import tempfile
 import time
 import unittest
+import unittest.mock
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import expected_block, sweep_output
+from kessan_testing.sample_sweep import expected_block, saved_by_powershell, sweep_output
 
 # A Japanese locale: Wine's ANSI code page is then 932.
 JAPANESE = dict(os.environ, LC_ALL="ja_JP.UTF-8")
@@ -97,7 +98,12 @@ class SameOutput(unittest.TestCase):
             )
         cls.native = [native]
         cls.windows = shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-        cls.inputs = {"all units": all_units(), "sample sweep": SWEEP}
+        cls.inputs = {
+            "all units": all_units(),
+            "sample sweep": SWEEP,
+            "sample sweep as UTF-16": saved_by_powershell(SWEEP, "utf-16"),
+            "sample sweep as UTF-8": saved_by_powershell(SWEEP, "utf-8"),
+        }
 
     def assertSameBytes(self, args, input_name):
         want = run(self.native, args, self.inputs[input_name])
@@ -122,10 +128,18 @@ class SameOutput(unittest.TestCase):
                         ["--encoding", encoding, "--format", output_format], "all units"
                     )
 
+    @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
     def test_sample_sweep(self):
-        for args in (["--header", "ja"], ["--format", "tsv", "--encoding", "cp932", "-"]):
+        for args in (
+            ["--header", "ja"],
+            ["--format", "tsv", "--encoding", "cp932", "-"],
+            ["--format", "xlsx", "-o", "-"],
+        ):
             with self.subTest(args=args):
                 self.assertSameBytes(args, "sample sweep")
+        for saved in ("sample sweep as UTF-16", "sample sweep as UTF-8"):
+            with self.subTest(saved):
+                self.assertSameBytes([], saved)
 
     def test_refusals_and_output_file(self):
         lines = SWEEP.split(b"\n")

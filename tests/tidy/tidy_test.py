@@ -10,22 +10,32 @@ sample.generator test holds byte for byte to a real sweep of build/kessan.
 
 import copy
 import csv
+import datetime
 import io
 import json
 import os
 import pathlib
 import random
+import re
 import resource
 import shlex
 import signal
 import stat
+import string
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 from kessan_testing import sample
-from kessan_testing.sample_sweep import MULTIPLIER, ROOT, expected_field, sweep_output
+from kessan_testing.sample_sweep import (
+    MULTIPLIER,
+    ROOT,
+    expected_field,
+    saved_by_powershell,
+    sweep_output,
+)
 
 
 COLUMNS = [
@@ -209,6 +219,189 @@ class WholeSampleSweep(unittest.TestCase):
                     )
                     checked += 1
         self.assertGreater(checked, 500)
+
+    def test_the_sweep_as_powershell_saves_it(self):
+        """Read as the same sweep, unless the console's code page lost characters: the rows before
+        the loss are written, and the message says where and what to run instead."""
+        name = COMPANIES[9]["name"].encode("shift_jis")
+        unassigned = SWEEP.replace(name, name + b"\x85\x40", 1)  # no character in code page 932
+        header = self.done.stdout.splitlines(True)[0]
+        rows_before = b"".join(
+            self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
+        )
+        cases = [  # label, file, exit code, table, message
+            ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
+            ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
+            (
+                "PowerShell 7 with a byte-order mark",
+                saved_by_powershell(SWEEP, "utf-8-sig"),
+                0,
+                None,
+                b"",
+            ),
+            (
+                "a console of code page 437",
+                saved_by_powershell(SWEEP, "utf-16", "cp437"),
+                1,
+                header,
+                b"<stdin>:1: U+00E2 is not a character of code page 932",
+            ),
+            (
+                "an unassigned pair",
+                saved_by_powershell(unassigned, "utf-8"),
+                1,
+                rows_before,
+                b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
+            ),
+        ]
+        for label, saved, code, table, message in cases:
+            with self.subTest(label):
+                done = tidy(stdin=saved)
+                self.assertEqual(done.returncode, code, done.stderr)
+                self.assertEqual(done.stdout, self.done.stdout if table is None else table)
+                self.assertIn(message, done.stderr)
+                if message:
+                    self.assertIn(b'cmd /c "kessan.exe > results.csv"', done.stderr)
+
+
+def openpyxl():
+    """Debian's python3-openpyxl, also under another interpreter of the same Python version."""
+    try:
+        import openpyxl
+    except ImportError:
+        sys.path.append("/usr/lib/python3/dist-packages")
+        import openpyxl
+    return openpyxl
+
+
+def one_period_each(count):
+    return sweep_output([dict(c, periods=c["periods"][:1]) for c in COMPANIES[:count]])
+
+
+class Workbook(unittest.TestCase):
+    def test_every_cell_as_the_csv_shows_it(self):
+        """Read back by an independent reader: the CSV's table, numbers as the doubles its text
+        denotes, dates as dates, with a number format per column, a bold frozen header row with
+        a filter over the table, and widths that fit."""
+        # Half-width katakana, 〓, a byte the conversion replaces, a control character.
+        odd = one_period_each(2).replace(
+            COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
+        )
+        version = tidy("--version").stdout.split()[1].decode()
+        plain = ("code", "period", "months", "dividend_class")
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for header, sweep in (("en", SWEEP + odd), ("ja", odd), ("none", odd)):
+                with self.subTest(header=header):
+                    path = pathlib.Path(folder) / ("%s.xlsx" % header)
+                    done = tidy(
+                        "--format", "xlsx", "--header", header, "-o", str(path), "-", stdin=sweep
+                    )
+                    self.assertEqual((done.returncode, done.stderr), (0, b""))
+                    texts = list(
+                        csv.reader(
+                            io.StringIO(
+                                tidy("--header", header, "-", stdin=sweep).stdout.decode(),
+                                newline="",
+                            )
+                        )
+                    )
+                    book = openpyxl().load_workbook(path)
+                    sheet = book.active
+                    cells = [list(row) for row in sheet.iter_rows()]
+                    self.assertEqual((len(book.worksheets), len(cells)), (1, len(texts)))
+                    heads = header != "none"
+                    for row, line in zip(cells, texts):
+                        self.assertEqual(len(row), len(line))
+                        for cell, text, column in zip(row, line, COLUMNS):
+                            if heads and cell.row == 1:
+                                self.assertEqual((cell.value, cell.font.b), (text, True))
+                                continue
+                            if text == "" or column == "name":
+                                # A control character as stored for Excel to read: _x0007_.
+                                escaped = re.sub(
+                                    r"[\x00-\x1f]", lambda c: "_x%04X_" % ord(c[0]), text
+                                )
+                                self.assertEqual(cell.value, escaped or None, column)
+                                continue
+                            if column in ("period_end", "announced_on"):
+                                form = "yyyy-mm" if column == "period_end" else "yyyy-mm-dd"
+                                want = datetime.datetime.strptime(
+                                    text,
+                                    form.replace("yyyy", "%Y")
+                                    .replace("mm", "%m")
+                                    .replace("dd", "%d"),
+                                )
+                            else:
+                                self.assertIsInstance(cell.value, (int, float), column)
+                                want = float(text)
+                                form = (
+                                    "#,##0.00"
+                                    if "." in text
+                                    else "General"
+                                    if column in plain
+                                    else "#,##0"
+                                )
+                            self.assertEqual(
+                                (cell.value, cell.number_format),
+                                (want, form),
+                                (cell.coordinate, text),
+                            )
+                    self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
+                    self.assertEqual(
+                        sheet.auto_filter.ref, "A1:Z%d" % len(texts) if heads else None
+                    )
+                    for letter, column in zip(string.ascii_uppercase, zip(*texts)):
+                        self.assertGreater(
+                            sheet.column_dimensions[letter].width, max(map(len, column)), letter
+                        )
+                    self.assertTrue(book.properties.title)
+                    self.assertEqual(book.properties.description, "kessan-tidy " + version)
+
+    def test_what_it_refuses(self):
+        """A table of more rows than the worksheet holds (40 in the test build, the header
+        included) before anything is written, and a terminal."""
+        small = [
+            os.environ.get(
+                "KESSAN_TIDY_SMALL_SHEET_COMMAND",
+                str(ROOT / "build" / "src" / "tidy" / "kessan-tidy-small-sheet"),
+            )
+        ]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            table = pathlib.Path(folder) / "t.xlsx"
+            for rows, header, code in (
+                (39, "en", 0),
+                (40, "en", 1),
+                (40, "none", 0),
+                (41, "none", 1),
+            ):
+                with self.subTest(rows=rows, header=header):
+                    for output in (["-o", str(table)], []):
+                        table.write_bytes(b"earlier")
+                        done = subprocess.run(
+                            small + ["--format", "xlsx", "--header", header] + output,
+                            input=one_period_each(rows),
+                            capture_output=True,
+                            timeout=TIMEOUT_S,
+                        )
+                        self.assertEqual(done.returncode, code, done.stderr)
+                        self.assertEqual(table.read_bytes() == b"earlier", code == 1 or not output)
+                        self.assertEqual(
+                            done.stdout[:2], b"PK" if code == 0 and not output else b""
+                        )
+                    if code:
+                        self.assertIn(b"more rows than a worksheet holds (40", done.stderr)
+            primary, secondary = os.openpty()
+            done = subprocess.run(
+                tidy_command() + ["--format", "xlsx"],
+                stdout=secondary,
+                stderr=subprocess.PIPE,
+                input=SWEEP[:3000],
+                timeout=TIMEOUT_S,
+            )
+            os.close(secondary)
+            os.close(primary)
+            self.assertEqual(done.returncode, 64)
+            self.assertIn(b"a workbook is not written to a terminal", done.stderr)
 
 
 class History(unittest.TestCase):
