@@ -47,14 +47,17 @@ class SheetOutput {
       io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
       return;
     }
-    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows);
+    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows, options.history);
   }
   ~SheetOutput() {
     book_.reset();
     if (!path_.empty()) remove(path_.c_str());
   }
   bool ready() const { return book_ != nullptr; }
-  bool add(const Block& block) { return book_ && (book_->add(block) || report()); }
+  template <typename Rows>
+  bool add(const Rows& rows) {
+    return book_ && (book_->add(rows) || report());
+  }
   bool finish() { return book_ && (book_->close() || report()) && copy_file(path_, io_); }
 
  private:
@@ -127,10 +130,10 @@ int convert(const Options& options, const Io& io) {
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
       if (result == BlockReader::Result::Block) block_read = true;
-      if (result == BlockReader::Result::Block && sheet) {
-        if (!sheet->add(reader.block())) return Failed;
-      } else if (result == BlockReader::Result::Block && options.history) {
+      if (result == BlockReader::Result::Block && options.history) {
         history.add(reader.block());
+      } else if (result == BlockReader::Result::Block && sheet) {
+        if (!sheet->add(reader.block())) return Failed;
       } else if (result == BlockReader::Result::Block) {
         append_rows(out, reader.block(), options.format, options.encoding);
         if (out.size() >= FlushSize) {
@@ -160,15 +163,18 @@ int convert(const Options& options, const Io& io) {
       skipped = true;
     }
   }
-  if (options.history) {
+  bool written = false;
+  if (options.history && sheet) {
+    written = history.each_row([&](const History::Row& row) { return sheet->add(row); }) &&
+              sheet->finish();
+  } else if (options.history) {
     append_start(out, options.format, options.encoding, options.header, true);
-    if (!io.write(out) || !history.write(options.format, options.encoding, io.write)) {
-      return Failed;
-    }
-    io.report(Program + history.summary());
-  } else if (sheet ? !sheet->finish() : !io.write(out)) {
-    return Failed;
+    written = io.write(out) && history.write(options.format, options.encoding, io.write);
+  } else {
+    written = sheet ? sheet->finish() : io.write(out);
   }
+  if (!written) return Failed;
+  if (options.history) io.report(Program + history.summary());
   return skipped ? Skipped : Converted;
 }
 

@@ -17,11 +17,17 @@ Fields split(std::string_view joined) {
   return fields;
 }
 
-// The number of figures (items 4..23) in which two periods differ.
+// The number of figures (the items after the dates and the month count) in which two periods
+// differ.
 int revisions(std::string_view first, std::string_view latest) {
   const Fields a = split(first), b = split(latest);
   int count = 0;
-  for (int item = 4; item <= ItemCount; ++item) count += a[item - 1] != b[item - 1];
+  for (int item = 1; item <= ItemCount; ++item) {
+    const ItemForm form = report_item(item).form;
+    const bool figure =
+        form != ItemForm::YearMonth && form != ItemForm::Date && form != ItemForm::Int;
+    count += figure && a[item - 1] != b[item - 1];
+  }
   return count;
 }
 

@@ -191,10 +191,6 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
         "--encoding utf-8";
     return Parsed::Wrong;
   }
-  if (options.format == Format::Xlsx && options.history) {
-    error = "--history makes a CSV, TSV or JSON Lines table, not a workbook";
-    return Parsed::Wrong;
-  }
   return Parsed::Run;
 }
 

@@ -10,14 +10,21 @@ namespace tidy {
 
 namespace {
 
-// The columns before the items.
-const char* const FirstColumns[3] = {"code", "name", "period"};
+// The columns before the items: code, name and period, or a history's code, name, sweep and
+// revised; the Japanese ones in Shift_JIS (証券コード, 会社名, 期, 出典, 修正数).
+const char* const Leading[2][4] = {{"code", "name", "period"},
+                                   {"code", "name", "sweep", "revised"}};
+const char* const LeadingLabels[2][4] = {
+    {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68", "\x89\xEF\x8E\xD0\x96\xBC", "\x8A\xFA"},
+    {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68", "\x89\xEF\x8E\xD0\x96\xBC", "\x8F\x6F\x93\x54",
+     "\x8F\x43\x90\xB3\x90\x94"}};
 
-// 証券コード, 会社名, 期 in Shift_JIS.
-const char* const JapaneseNames[3] = {"\x8F\xD8\x8C\x94\x83\x52\x81\x5B\x83\x68",
-                                      "\x89\xEF\x8E\xD0\x96\xBC", "\x8A\xFA"};
-// 出典 and 修正数: the history's sweep and revised.
-const char* const HistoryJapaneseNames[2] = {"\x8F\x6F\x93\x54", "\x8F\x43\x90\xB3\x90\x94"};
+// Column's Shift_JIS heading for --header ja.
+const char* column_label(int column, bool history) {
+  const int leading = column_count(history) - ItemCount;
+  return column < leading ? LeadingLabels[history][column]
+                          : report_item(column - leading + 1).label;
+}
 
 void append_text(std::string& out, std::string_view sjis, Encoding encoding) {
   if (encoding == Encoding::Cp932) {
@@ -205,14 +212,17 @@ void append_row(std::string& out, std::string_view code, const std::string& name
 
 }  // namespace
 
-const char* column_name(int column) {
-  return column < 3 ? FirstColumns[column] : report_item(column - 2).column;
+int column_count(bool history) { return ColumnCount + history; }
+
+const char* column_name(int column, bool history) {
+  const int leading = column_count(history) - ItemCount;
+  return column < leading ? Leading[history][column] : report_item(column - leading + 1).column;
 }
 
-std::string column_heading(int column, Header header) {
-  if (header == Header::En) return column_name(column);
+std::string column_heading(int column, Header header, bool history) {
+  if (header == Header::En) return column_name(column, history);
   std::string name;
-  append_sjis_as_utf8(name, column < 3 ? JapaneseNames[column] : report_item(column - 2).label);
+  append_sjis_as_utf8(name, column_label(column, history));
   return name;
 }
 
@@ -220,29 +230,14 @@ void append_start(std::string& out, Format format, Encoding encoding, Header hea
   if (encoding == Encoding::Utf8Bom) out += "\xEF\xBB\xBF";
   if (format == Format::Jsonl || header == Header::None) return;
   const char delimiter = format == Format::Csv ? ',' : '\t';
-  for (int column = 0; column < ColumnCount; ++column) {
+  for (int column = 0; column < column_count(history); ++column) {
     if (column > 0) out += delimiter;
-    const bool middle = history && column == 2;
     if (header == Header::En) {
-      out += middle ? "sweep" : column_name(column);
+      out += column_name(column, history);
     } else {
       std::string name;
-      append_text(name,
-                  middle       ? HistoryJapaneseNames[0]
-                  : column < 3 ? JapaneseNames[column]
-                               : report_item(column - 2).label,
-                  encoding);
+      append_text(name, column_label(column, history), encoding);
       append_delimited(out, name, delimiter);
-    }
-    if (middle) {
-      out += delimiter;
-      if (header == Header::En) {
-        out += "revised";
-      } else {
-        std::string name;
-        append_text(name, HistoryJapaneseNames[1], encoding);
-        out += name;
-      }
     }
   }
   out += '\n';

@@ -16,11 +16,15 @@ enum class Header { En, Ja, None };
 
 constexpr int ColumnCount = 3 + ItemCount;
 
-// Column 0..ColumnCount-1's name: code, name, period, then one per item of the report.
-const char* column_name(int column);
+// The number of columns: code, name, period, then one per item of the report; in a history,
+// sweep and revised in place of period.
+int column_count(bool history);
+
+// Column 0..column_count(history)-1's name.
+const char* column_name(int column, bool history = false);
 
 // Column's heading in UTF-8: its name (en) or the report's Japanese label (ja).
-std::string column_heading(int column, Header header);
+std::string column_heading(int column, Header header, bool history = false);
 
 // Appends what comes before the rows: the byte-order mark of utf-8-bom, and for CSV and TSV the
 // header line; a history's has sweep and revised in place of period.

@@ -67,8 +67,10 @@ time_t creation_time() {
 
 }  // namespace
 
-Workbook::Workbook(const std::string& path, Header header, long long max_rows)
-    : max_rows_(max_rows), header_(header != Header::None) {
+Workbook::Workbook(const std::string& path, Header header, long long max_rows, bool history)
+    : max_rows_(max_rows),
+      items_(column_count(history) - ItemCount),
+      header_(header != Header::None) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
   book_ = workbook_new_opt(path.c_str(), &options);
@@ -83,8 +85,8 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows)
   properties.created = creation_time();
   workbook_set_properties(book_, &properties);
   sheet_ = workbook_add_worksheet(book_, nullptr);
-  for (int column = 3; column < ColumnCount; ++column) {
-    if (const char* format = number_format(report_item(column - 2).form)) {
+  for (int column = items_; column < items_ + ItemCount; ++column) {
+    if (const char* format = number_format(report_item(column - items_ + 1).form)) {
       formats_[column] = workbook_add_format(book_);
       format_set_num_format(formats_[column], format);
     }
@@ -92,8 +94,8 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows)
   if (!header_) return;
   lxw_format* bold = workbook_add_format(book_);
   format_set_bold(bold);
-  for (int column = 0; column < ColumnCount; ++column) {
-    const std::string text = column_heading(column, header);
+  for (int column = 0; column < items_ + ItemCount; ++column) {
+    const std::string text = column_heading(column, header, items_ > 3);
     worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(column), text.c_str(), bold);
     fit(column, text_width(text) + 2);  // and the filter's button
   }
@@ -119,20 +121,17 @@ void Workbook::cell(int column, std::string_view text) {
   int code = LXW_NO_ERROR;
   const auto col = static_cast<lxw_col_t>(column);
   const auto row = static_cast<lxw_row_t>(row_);
-  if (column == NameColumn) {
-    if (text.empty()) return;
+  if (text.empty()) return;                                   // a name or revised
+  if (column == NameColumn || (items_ > 3 && column == 2)) {  // or a history's sweep
     const std::string name(text);
     code = worksheet_write_string(sheet_, row, col, name.c_str(), nullptr);
     fit(column, text_width(name));
-  } else if (column >= 3 && column <= 4) {
+  } else if (column == items_ || column == items_ + 1) {
+    const bool with_day = column == items_ + 1;
     std::string date;
-    if (!append_date(date, text, column == 4)) return;  // empty, as in the table
-    lxw_datetime when = {atoi(date.c_str()),
-                         atoi(date.c_str() + 5),
-                         column == 4 ? atoi(date.c_str() + 8) : 1,
-                         0,
-                         0,
-                         0};
+    if (!append_date(date, text, with_day)) return;  // empty, as in the table
+    lxw_datetime when = {
+        atoi(date.c_str()), atoi(date.c_str() + 5), with_day ? atoi(date.c_str() + 8) : 1, 0, 0, 0};
     if (when.year < 1900) {
       // Before the first date that Excel has: as the table's text.
       code = worksheet_write_string(sheet_, row, col, date.c_str(), nullptr);
@@ -149,13 +148,16 @@ void Workbook::cell(int column, std::string_view text) {
   if (code != LXW_NO_ERROR && write_error_ == LXW_NO_ERROR) write_error_ = code;
 }
 
-bool Workbook::add(const Block& block) {
+bool Workbook::fits(long long rows) {
   if (book_ == nullptr) return false;
-  if (row_ + block.periods > max_rows_) {
-    error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
-             (header_ ? ", the header included)" : ")");
-    return false;
-  }
+  if (row_ + rows <= max_rows_) return true;
+  error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
+           (header_ ? ", the header included)" : ")");
+  return false;
+}
+
+bool Workbook::add(const Block& block) {
+  if (!fits(block.periods)) return false;
   std::string name;
   append_sjis_as_utf8(name, block.name());
   for (int k = 0; k < block.periods; ++k, ++row_) {
@@ -168,16 +170,27 @@ bool Workbook::add(const Block& block) {
   return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
 }
 
+bool Workbook::add(const History::Row& row) {
+  if (!fits(1)) return false;
+  std::string name;
+  append_sjis_as_utf8(name, row.name);
+  const std::string_view leading[] = {row.code, name, row.sweep, row.revised};
+  for (int column = 0; column < 4; ++column) cell(column, leading[column]);
+  for (int item = 1; item <= ItemCount; ++item) cell(item + 3, row.fields[item - 1]);
+  ++row_;
+  return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
+}
+
 bool Workbook::close() {
   if (book_ == nullptr) return false;
-  for (int column = 0; column < ColumnCount; ++column) {
+  for (int column = 0; column < items_ + ItemCount; ++column) {
     const double width = static_cast<double>(std::min<size_t>(widths_[column] + 1, 255));
     worksheet_set_column(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
                          width, nullptr);
   }
   if (header_) {
     worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(row_ - 1),
-                         static_cast<lxw_col_t>(ColumnCount - 1));
+                         static_cast<lxw_col_t>(items_ + ItemCount - 1));
   }
   const int code = workbook_close(book_);
   book_ = nullptr;

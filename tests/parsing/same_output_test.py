@@ -1,8 +1,9 @@
 """The parsing code built for Windows (parse_driver.exe under Wine) against the native build:
 the same bytes for the same generated cell texts and pages.
 
-    KESSAN_PARSE_DRIVER_COMMAND="wine build-windows/tests/parse_driver.exe" \\
-    KESSAN_PARSE_DRIVER_NATIVE=build/tests/parse_driver python3 -m unittest same_output_test -v
+    PYTHONPATH=tests KESSAN_PARSE_DRIVER_COMMAND="wine build-windows/tests/parse_driver.exe" \\
+    KESSAN_PARSE_DRIVER_NATIVE=build/tests/parse_driver \\
+    python3 -m unittest tests/parsing/same_output_test.py -v
 
 Each run draws new inputs; KESSAN_PARITY_SEED=N repeats the run that printed seed N.
 """

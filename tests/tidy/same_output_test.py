@@ -1,8 +1,8 @@
 """kessan-tidy.exe under Wine against the native build/kessan-tidy: the same bytes for the same
 input, in every encoding, for every Shift_JIS unit and for a whole sample sweep.
 
-    KESSAN_TIDY_COMMAND="wine build-windows/kessan-tidy.exe" \\
-    KESSAN_TIDY_NATIVE=build/kessan-tidy python3 -m unittest same_output_test -v
+    PYTHONPATH=tests KESSAN_TIDY_COMMAND="wine build-windows/kessan-tidy.exe" \\
+    KESSAN_TIDY_NATIVE=build/kessan-tidy python3 -m unittest tests/tidy/same_output_test.py -v
 """
 
 import os

@@ -288,23 +288,38 @@ class Workbook(unittest.TestCase):
             COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
         )
         version = tidy("--version").stdout.split()[1].decode()
-        plain = ("code", "period", "months", "dividend_class")
+        plain = ("code", "period", "revised", "months", "dividend_class")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
-            for header, sweep in (("en", SWEEP + odd), ("ja", odd), ("none", odd)):
-                with self.subTest(header=header):
+            (pathlib.Path(folder) / "a.csv").write_bytes(odd)
+            history = ["--history", "-", str(pathlib.Path(folder) / "a.csv")]  # revised 0
+            for header, sweep, inputs in (
+                ("en", SWEEP + odd, ["-"]),
+                ("ja", odd, ["-"]),
+                ("none", odd, ["-"]),
+                ("ja", odd, history),
+            ):
+                with self.subTest(header=header, inputs=inputs):
                     path = pathlib.Path(folder) / ("%s.xlsx" % header)
                     done = tidy(
-                        "--format", "xlsx", "--header", header, "-o", str(path), "-", stdin=sweep
+                        "--format",
+                        "xlsx",
+                        "--header",
+                        header,
+                        "-o",
+                        str(path),
+                        *inputs,
+                        stdin=sweep,
                     )
-                    self.assertEqual((done.returncode, done.stderr), (0, b""))
+                    self.assertEqual(done.returncode, 0, done.stderr)
                     texts = list(
                         csv.reader(
                             io.StringIO(
-                                tidy("--header", header, "-", stdin=sweep).stdout.decode(),
+                                tidy("--header", header, *inputs, stdin=sweep).stdout.decode(),
                                 newline="",
                             )
                         )
                     )
+                    columns = HISTORY_COLUMNS if inputs == history else COLUMNS
                     book = openpyxl().load_workbook(path)
                     sheet = book.active
                     cells = [list(row) for row in sheet.iter_rows()]
@@ -312,11 +327,11 @@ class Workbook(unittest.TestCase):
                     heads = header != "none"
                     for row, line in zip(cells, texts):
                         self.assertEqual(len(row), len(line))
-                        for cell, text, column in zip(row, line, COLUMNS):
+                        for cell, text, column in zip(row, line, columns):
                             if heads and cell.row == 1:
                                 self.assertEqual((cell.value, cell.font.b), (text, True))
                                 continue
-                            if text == "" or column == "name":
+                            if text == "" or column in ("name", "sweep"):
                                 # A control character as stored for Excel to read: _x0007_.
                                 escaped = re.sub(
                                     r"[\x00-\x1f]", lambda c: "_x%04X_" % ord(c[0]), text
@@ -348,7 +363,10 @@ class Workbook(unittest.TestCase):
                             )
                     self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
                     self.assertEqual(
-                        sheet.auto_filter.ref, "A1:Z%d" % len(texts) if heads else None
+                        sheet.auto_filter.ref,
+                        "A1:%s%d" % ("AA" if inputs == history else "Z", len(texts))
+                        if heads
+                        else None,
                     )
                     for letter, column in zip(string.ascii_uppercase, zip(*texts)):
                         self.assertGreater(
