@@ -7,6 +7,7 @@ start of kessan.exe under Wine.
     ctest --test-dir build -C release -L release -V
 """
 
+import gzip
 import hashlib
 import os
 import pathlib
@@ -68,6 +69,19 @@ class DebianPackage(unittest.TestCase):
                 "./usr/share/man/man1/kessan.1.gz",
             ],
         )
+
+    def test_readme_is_the_users_and_changelog_this_versions(self):
+        doc = pathlib.Path(EXTRACTED.name) / "usr/share/doc/kessan"
+        readme = gzip.decompress((doc / "README.md.gz").read_bytes()).decode()
+        self.assertNotIn("build/", readme)
+        self.assertIn("man kessan", readme)
+        changelog = gzip.decompress((doc / "changelog.gz").read_bytes()).decode()
+        section = (ROOT / "CHANGELOG.md").read_text().split("\n## " + VERSION + "\n")[1]
+        items = re.findall(r"^- (\S+ \S+)", section.split("\n## ")[0], re.M)
+        self.assertEqual(
+            re.findall(r"^  \* (\S+ \S+)", changelog, re.M), [i.replace("`", "") for i in items]
+        )
+        self.assertTrue(changelog.startswith("kessan (%s) " % VERSION))
 
     def test_control_fields(self):
         cases = [
@@ -173,15 +187,27 @@ def version_resource(data):
 class WindowsZip(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        folder = ZIP.stem + "/"
         with zipfile.ZipFile(ZIP) as archive:
             cls.names = archive.namelist()
-            cls.files = {name: archive.read(name) for name in cls.names}
+            cls.files = {n[len(folder) :]: archive.read(n) for n in cls.names if n != folder}
 
-    def test_files_and_line_ends(self):
+    def test_files_in_one_folder_and_line_ends(self):
         self.assertEqual(
-            sorted(self.names), ["LICENSE.txt", "README.txt", "kessan-tidy.exe", "kessan.exe"]
+            sorted(self.names),
+            [
+                ZIP.stem + "/" + name
+                for name in (
+                    "",
+                    "CHANGELOG.txt",
+                    "LICENSE.txt",
+                    "README.txt",
+                    "kessan-tidy.exe",
+                    "kessan.exe",
+                )
+            ],
         )
-        for name in ("LICENSE.txt", "README.txt"):
+        for name in ("CHANGELOG.txt", "LICENSE.txt", "README.txt"):
             text = self.files[name]
             self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
         readme = self.files["README.txt"].decode("utf-8-sig")
