@@ -7,23 +7,23 @@ namespace {
 using R = PeriodRecord;
 
 constexpr ReportItem year_month(const char* label, const char* column, CalendarTime R::*field) {
-  return {label, column, ItemForm::YearMonth, field, nullptr, nullptr};
+  return {label, column, ItemForm::YearMonth, "yyyy-mm", field, nullptr, nullptr};
 }
 constexpr ReportItem date(const char* label, const char* column, CalendarTime R::*field) {
-  return {label, column, ItemForm::Date, field, nullptr, nullptr};
+  return {label, column, ItemForm::Date, "yyyy-mm-dd", field, nullptr, nullptr};
 }
 constexpr ReportItem count(const char* label, const char* column, int32_t R::*field) {
-  return {label, column, ItemForm::Int, nullptr, field, nullptr};
+  return {label, column, ItemForm::Int, nullptr, nullptr, field, nullptr};
 }
 constexpr ReportItem whole(const char* label, const char* column, double R::*field) {
-  return {label, column, ItemForm::Whole, nullptr, nullptr, field};
+  return {label, column, ItemForm::Whole, "#,##0", nullptr, nullptr, field};
 }
 constexpr ReportItem two_decimals(const char* label, const char* column, double R::*field) {
-  return {label, column, ItemForm::TwoDecimals, nullptr, nullptr, field};
+  return {label, column, ItemForm::TwoDecimals, "#,##0.00", nullptr, nullptr, field};
 }
 // The page's value is not kept: the row always shows 0.
 constexpr ReportItem zero(const char* label, const char* column) {
-  return {label, column, ItemForm::Zero, nullptr, nullptr, nullptr};
+  return {label, column, ItemForm::Zero, nullptr, nullptr, nullptr, nullptr};
 }
 
 // Items 1..23 in order; the Shift_JIS label's text stands beside it.

@@ -48,6 +48,8 @@ struct ReportItem {
   const char* label;   // Shift_JIS
   const char* column;  // kessan-tidy's column name
   ItemForm form;
+  // How a workbook shows it, as an Excel number format; null: General.
+  const char* number_format;
   CalendarTime PeriodRecord::*date;
   int32_t PeriodRecord::*count;
   double PeriodRecord::*amount;

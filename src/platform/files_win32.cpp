@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <cwchar>
@@ -83,11 +84,13 @@ HANDLE open_existing(const std::string& path) {
 
 // The file being written beside its target, removed when Ctrl-C, Ctrl-Break, closing the console
 // or logging off ends the run. The handler runs on a thread of its own while the file is open: it
-// was opened for sharing its deletion, and goes once the process has ended.
+// was opened for sharing its deletion, and goes once the process has ended. The name is armed
+// only once it is whole: a part of it may name the target itself.
 wchar_t pending[32768];
+std::atomic<bool> armed = false;
 
 BOOL WINAPI remove_pending(DWORD) {
-  if (pending[0] != L'\0') DeleteFileW(pending);
+  if (armed) DeleteFileW(pending);
   return FALSE;  // the default handler ends the process
 }
 
@@ -129,8 +132,11 @@ bool expand_wildcards(std::vector<std::string>& names, std::string& error) {
                                              static_cast<int>(b.size()), TRUE);
       return order == CSTR_EQUAL ? a < b : order == CSTR_LESS_THAN;
     });
-    for (const std::wstring& file : found)
-      expanded.push_back(narrow(pattern.substr(0, start) + file));
+    for (const std::wstring& file : found) {
+      // A file named - is not standard input.
+      const std::wstring folder = start == 0 && file == L"-" ? L".\\" : pattern.substr(0, start);
+      expanded.push_back(narrow(folder + file));
+    }
   }
   names = std::move(expanded);
   return true;
@@ -215,6 +221,7 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
       return nullptr;
     }
     wcscpy(pending, name.c_str());
+    armed = true;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (file == nullptr) {
@@ -234,13 +241,13 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
 std::string replace_file(const std::string& from, const std::string& to) {
   if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     return system_reason(GetLastError());
-  pending[0] = L'\0';
+  armed = false;
   return "";
 }
 
 void remove_temporary(const std::string& temporary) {
   DeleteFileW(wide(temporary).c_str());
-  pending[0] = L'\0';
+  armed = false;
 }
 
 void write_message(const std::string& text) {

@@ -14,22 +14,6 @@ namespace {
 
 constexpr int NameColumn = 1;
 
-// How a figure is shown: amounts and counts with thousands separators, the rest as printed.
-const char* number_format(ItemForm form) {
-  switch (form) {
-    case ItemForm::Whole:
-      return "#,##0";
-    case ItemForm::TwoDecimals:
-      return "#,##0.00";
-    case ItemForm::YearMonth:
-      return "yyyy-mm";
-    case ItemForm::Date:
-      return "yyyy-mm-dd";
-    default:
-      return nullptr;
-  }
-}
-
 // Columns that Excel shows a full-width character in take about two of its width units.
 size_t text_width(std::string_view utf8) {
   size_t width = 0;
@@ -86,7 +70,7 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows, b
   workbook_set_properties(book_, &properties);
   sheet_ = workbook_add_worksheet(book_, nullptr);
   for (int column = items_; column < items_ + ItemCount; ++column) {
-    if (const char* format = number_format(report_item(column - items_ + 1).form)) {
+    if (const char* format = report_item(column - items_ + 1).number_format) {
       formats_[column] = workbook_add_format(book_);
       format_set_num_format(formats_[column], format);
     }

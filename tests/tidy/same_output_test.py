@@ -209,11 +209,15 @@ class SameOutput(unittest.TestCase):
             ("nul.csv", ["-o", "nul.csv", "s-a.csv"], b"", 0, "", {}),
             (
                 "wildcards",
-                ["-o", "t.csv", "s-?.csv", "*.csv"],
+                ["-o", "t.csv", "s-?.csv", "*.csv", "?"],
                 b"",
                 0,
                 "",
-                {"t.csv": run(self.native, [], second + first + second + first + first).stdout},
+                {
+                    "t.csv": run(
+                        self.native, [], second + first + second + first + first + second
+                    ).stdout
+                },
             ),
             ("wildcard matching nothing", ["q*.csv"], b"", 1, "q*.csv: no file matches", {}),
             (
@@ -229,7 +233,7 @@ class SameOutput(unittest.TestCase):
         for label, args, stdin, code, message, new in cases:
             with self.subTest(label), tempfile.TemporaryDirectory(prefix="kessan-tidy-") as name:
                 folder = pathlib.Path(name)
-                given = {"決算.csv": first, "s-b.csv": first, "s-a.csv": second}
+                given = {"決算.csv": first, "s-b.csv": first, "s-a.csv": second, "-": second}
                 for file, text in given.items():
                     (folder / file).write_bytes(text)
                 (folder / "d").mkdir()

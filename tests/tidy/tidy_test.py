@@ -595,6 +595,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
             (signal.SIGUSR1, None),
             (signal.SIGALRM, None),
             (signal.SIGXCPU, None),
+            (signal.SIGPWR, None),
             (signal.SIGHUP, ignore_hup),
         ):
             with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
