@@ -96,21 +96,22 @@ class LocalFaults(unittest.TestCase):
                     pathlib.Path(folder, f"{code}.html").read_bytes(), whole[:FILE_SIZE_LIMIT], code
                 )
 
+    # Under Wine this sweep of refused requests is the slowest test; the Windows unit tests
+    # check the reason after a failed open with the test double, which reports its errors
+    # through GetLastError as WinINet does.
+    @unittest.skipIf(harness.windows_text_mode(), "the reason is checked by the Windows unit tests")
     def test_a_proxy_that_refuses_gives_the_reason_for_every_code(self):
         with socket.socket() as unused:
             unused.bind(("127.0.0.1", 0))
             port = unused.getsockname()[1]
-        # The Windows C runtime has no text for ECONNREFUSED: its nearest is ENXIO's.
-        reason = (
-            "No such device or address" if harness.windows_text_mode() else "Connection refused"
-        )
         with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
             done = run_in(folder, port)
             self.assertEqual(len(os.listdir(folder)), len(CODES))
         self.assertEqual(done.returncode, 0)
         self.assertEqual(done.stdout, b"")
         self.assertEqual(
-            done.stderr.decode("shift_jis").splitlines(), ["URLオープンエラー", ": " + reason] * len(CODES)
+            done.stderr.decode("shift_jis").splitlines(),
+            ["URLオープンエラー", ": Connection refused"] * len(CODES),
         )
 
 
