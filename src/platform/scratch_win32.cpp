@@ -15,4 +15,9 @@ std::string create_scratch_file(std::string& error) {
   return name;
 }
 
-bool is_terminal(FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+// A console, not any character device as _isatty has it: NUL takes a workbook.
+bool is_terminal(FILE* stream) {
+  DWORD mode = 0;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}

@@ -141,6 +141,21 @@ class SameOutput(unittest.TestCase):
             with self.subTest(saved):
                 self.assertSameBytes([], saved)
 
+    def test_a_workbook_to_nul(self):
+        """NUL is a character device but not a console: the workbook is written there."""
+        with tempfile.TemporaryFile() as i, tempfile.TemporaryFile() as e:
+            i.write(sweep_output(COMPANIES[:2]))
+            i.seek(0)
+            done = subprocess.run(
+                self.windows + ["--format", "xlsx"],
+                stdin=i,
+                stdout=subprocess.DEVNULL,
+                stderr=e,
+                timeout=120,
+            )
+            e.seek(0)
+            self.assertEqual(done.returncode, 0, e.read())
+
     def test_refusals_and_output_file(self):
         lines = SWEEP.split(b"\n")
         bad = b"\n".join(lines[:53] + [lines[53] + b",1"] + lines[54:100]) + b"\n"
