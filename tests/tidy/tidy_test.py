@@ -510,6 +510,11 @@ class OutputFileAndExitCodes(unittest.TestCase):
         # The check that refuses it is the user's: root may write it.
         as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
         self.path.chmod(0o777)
+        few_descriptors = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20))  # noqa: E731
+        set_ups = {
+            "-o a file the user may not write": as_user,
+            "70 inputs, 20 descriptors": few_descriptors,
+        }
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
             ("-h", ["-h"], 0, b"and with -o nothing is"),
@@ -557,6 +562,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 b"is also an input",
             ),
             ("empty input", [], 0, b""),
+            ("70 inputs, 20 descriptors", [str(self.good)] * 70, 0, b"code,name,"),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
             (
                 "history newest first",
@@ -567,7 +573,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
+                done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label))
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
