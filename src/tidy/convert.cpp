@@ -51,7 +51,7 @@ class SheetOutput {
   }
   ~SheetOutput() {
     book_.reset();
-    if (!path_.empty()) remove(path_.c_str());
+    if (!path_.empty()) remove_scratch_file(path_);
   }
   bool ready() const { return book_ != nullptr; }
   template <typename Rows>

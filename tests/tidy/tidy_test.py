@@ -591,34 +591,38 @@ class OutputFileAndExitCodes(unittest.TestCase):
         )
 
     def test_a_signal_leaves_no_temporary_file(self):
-        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
-        stays ignored and the run completes."""
+        """Each signal that ends the run removes the file beside the table, and the scratch file
+        that a workbook is built in; an ignored one (nohup) stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
         ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
-        for number, set_up in (
-            (signal.SIGTERM, None),
-            (signal.SIGUSR1, None),
-            (signal.SIGALRM, None),
-            (signal.SIGXCPU, None),
-            (signal.SIGPWR, None),
-            (signal.SIGHUP, ignore_hup),
+        # The scratch file is made in TMPDIR, here the folder of the table.
+        for number, set_up, format in (
+            (signal.SIGTERM, None, "csv"),
+            (signal.SIGUSR1, None, "csv"),
+            (signal.SIGALRM, None, "csv"),
+            (signal.SIGXCPU, None, "csv"),
+            (signal.SIGPWR, None, "csv"),
+            (signal.SIGTERM, None, "xlsx"),
+            (signal.SIGHUP, ignore_hup, "csv"),
         ):
-            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up), format=format):
                 process = subprocess.Popen(
-                    tidy_command() + ["-o", str(self.table), "-"],
+                    tidy_command() + ["--format", format, "-o", str(self.table), "-"],
                     stdin=subprocess.PIPE,
                     stderr=subprocess.DEVNULL,
                     preexec_fn=set_up,
+                    env=dict(os.environ, TMPDIR=str(self.path)),
                 )
+                made = 5 if format == "csv" else 6
                 try:
                     process.stdin.write(self.good.read_bytes())
                     process.stdin.flush()
-                    for _ in range(100):  # up to 5 s for the file beside the table to appear
-                        if len(self.files()) == 5:
+                    for _ in range(100):  # up to 5 s for the files the run makes to appear
+                        if len(self.files()) == made:
                             break
                         time.sleep(0.05)
-                    self.assertEqual(len(self.files()), 5, self.files())
+                    self.assertEqual(len(self.files()), made, self.files())
                     process.send_signal(number)
                     time.sleep(0.1)
                     process.stdin.close()
