@@ -261,32 +261,44 @@ class SameOutput(unittest.TestCase):
                 self.assertEqual(files, dict(given, **new))
 
     def test_ctrl_c_leaves_no_temporary_file(self):
-        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
-            table = pathlib.Path(folder) / "table.csv"
-            table.write_bytes(b"earlier\n")
-            # Wine turns SIGINT into the console's Ctrl-C event.
-            process = subprocess.Popen(
-                self.windows + ["-o", "table.csv", "-"],
-                cwd=folder,
-                stdin=subprocess.PIPE,
-                stderr=subprocess.DEVNULL,
-            )
-            try:
-                process.stdin.write(sweep_output(COMPANIES[:2]))
-                process.stdin.flush()
-                for _ in range(400):  # up to 20 s for the file beside the table to appear
-                    if len(os.listdir(folder)) == 2:
-                        break
-                    time.sleep(0.05)
-                self.assertEqual(len(os.listdir(folder)), 2)
-                process.send_signal(signal.SIGINT)
-                process.wait(timeout=60)
-            finally:
-                process.kill()
-                process.wait()
-                process.stdin.close()
-            self.assertEqual(os.listdir(folder), ["table.csv"])
-            self.assertEqual(table.read_bytes(), b"earlier\n")
+        """Neither the file beside the table nor the workbook's scratch file in Wine's folder for
+        temporary files, which ignores TEMP from the environment."""
+        prefix = pathlib.Path(os.environ.get("WINEPREFIX", pathlib.Path.home() / ".wine"))
+
+        def scratch_files():
+            return set(prefix.glob("drive_c/users/*/**/kt*.tmp"))
+
+        for format in ("csv", "xlsx"):
+            with self.subTest(format), tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+                table = pathlib.Path(folder) / "table.csv"
+                table.write_bytes(b"earlier\n")
+                earlier = scratch_files()
+                made = (lambda: True) if format == "csv" else (lambda: scratch_files() - earlier)
+                # Wine turns SIGINT into the console's Ctrl-C event.
+                process = subprocess.Popen(
+                    self.windows + ["--format", format, "-o", "table.csv", "-"],
+                    cwd=folder,
+                    stdin=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL,
+                )
+                try:
+                    process.stdin.write(sweep_output(COMPANIES[:2]))
+                    process.stdin.flush()
+                    for _ in range(400):  # up to 20 s for the files the run makes to appear
+                        if len(os.listdir(folder)) == 2 and made():
+                            break
+                        time.sleep(0.05)
+                    self.assertEqual(len(os.listdir(folder)), 2)
+                    self.assertTrue(made())
+                    process.send_signal(signal.SIGINT)
+                    process.wait(timeout=60)
+                finally:
+                    process.kill()
+                    process.wait()
+                    process.stdin.close()
+                self.assertEqual(os.listdir(folder), ["table.csv"])
+                self.assertEqual(table.read_bytes(), b"earlier\n")
+                self.assertEqual(scratch_files() - earlier, set())
 
 
 if __name__ == "__main__":

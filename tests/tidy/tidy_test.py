@@ -519,6 +519,11 @@ class OutputFileAndExitCodes(unittest.TestCase):
         # The check that refuses it is the user's: root may write it.
         as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
         self.path.chmod(0o777)
+        few_descriptors = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20))  # noqa: E731
+        set_ups = {
+            "-o a file the user may not write": as_user,
+            "70 inputs, 20 descriptors": few_descriptors,
+        }
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
             ("-h", ["-h"], 0, b"and with -o nothing is"),
@@ -566,6 +571,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 b"is also an input",
             ),
             ("empty input", [], 0, b""),
+            ("70 inputs, 20 descriptors", [str(self.good)] * 70, 0, b"code,name,"),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
             (
                 "history newest first",
@@ -576,7 +582,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
+                done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label))
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
@@ -594,34 +600,38 @@ class OutputFileAndExitCodes(unittest.TestCase):
         )
 
     def test_a_signal_leaves_no_temporary_file(self):
-        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
-        stays ignored and the run completes."""
+        """Each signal that ends the run removes the file beside the table, and the scratch file
+        that a workbook is built in; an ignored one (nohup) stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
         ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
-        for number, set_up in (
-            (signal.SIGTERM, None),
-            (signal.SIGUSR1, None),
-            (signal.SIGALRM, None),
-            (signal.SIGXCPU, None),
-            (signal.SIGPWR, None),
-            (signal.SIGHUP, ignore_hup),
+        # The scratch file is made in TMPDIR, here the folder of the table.
+        for number, set_up, format in (
+            (signal.SIGTERM, None, "csv"),
+            (signal.SIGUSR1, None, "csv"),
+            (signal.SIGALRM, None, "csv"),
+            (signal.SIGXCPU, None, "csv"),
+            (signal.SIGPWR, None, "csv"),
+            (signal.SIGTERM, None, "xlsx"),
+            (signal.SIGHUP, ignore_hup, "csv"),
         ):
-            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up), format=format):
                 process = subprocess.Popen(
-                    tidy_command() + ["-o", str(self.table), "-"],
+                    tidy_command() + ["--format", format, "-o", str(self.table), "-"],
                     stdin=subprocess.PIPE,
                     stderr=subprocess.DEVNULL,
                     preexec_fn=set_up,
+                    env=dict(os.environ, TMPDIR=str(self.path)),
                 )
+                made = 5 if format == "csv" else 6
                 try:
                     process.stdin.write(self.good.read_bytes())
                     process.stdin.flush()
-                    for _ in range(100):  # up to 5 s for the file beside the table to appear
-                        if len(self.files()) == 5:
+                    for _ in range(100):  # up to 5 s for the files the run makes to appear
+                        if len(self.files()) == made:
                             break
                         time.sleep(0.05)
-                    self.assertEqual(len(self.files()), 5, self.files())
+                    self.assertEqual(len(self.files()), made, self.files())
                     process.send_signal(number)
                     time.sleep(0.1)
                     process.stdin.close()
