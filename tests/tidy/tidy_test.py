@@ -230,6 +230,11 @@ class WholeSampleSweep(unittest.TestCase):
         rows_before = b"".join(
             self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
         )
+        # Shift_JIS, standard error first (2>&1), with names that read as UTF-8.
+        captured = SWEEP
+        for company, odd in zip(COMPANIES, (b"\xc3\xbd\xc3\xbd", b"\xcf\xb2 \xc3\xbd")):
+            captured = captured.replace(company["name"].encode("shift_jis"), odd, 1)
+        lines = captured.splitlines(True)
         cases = [  # label, file, exit code, table, message
             ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
             ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
@@ -254,6 +259,13 @@ class WholeSampleSweep(unittest.TestCase):
                 rows_before,
                 b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
             ),
+            (
+                "Shift_JIS that starts as UTF-8",
+                lines[0] + lines[24] + captured,
+                1,
+                header,
+                b"<stdin>:2: summary line 1 is followed by another summary line",
+            ),
         ]
         for label, saved, code, table, message in cases:
             with self.subTest(label):
@@ -261,8 +273,10 @@ class WholeSampleSweep(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertEqual(done.stdout, self.done.stdout if table is None else table)
                 self.assertIn(message, done.stderr)
-                if message:
-                    self.assertIn(b'cmd /c "kessan.exe > results.csv"', done.stderr)
+                self.assertEqual(
+                    b'cmd /c "kessan.exe > results.csv"' in done.stderr,
+                    code == 1 and b"summary line" not in message,
+                )
 
 
 def openpyxl():
