@@ -10,11 +10,14 @@
 #include <filesystem>
 
 #include "platform/files.h"
+#include "platform/scratch.h"
 
 namespace {
 
-// The file being written beside its target, removed when a signal ends the run.
-char pending[4096];
+// The files that a signal ending the run removes: the one written beside the output, and the
+// scratch file of a workbook.
+enum Pending { Output, Scratch };
+char pending[2][4096];
 
 // Every signal whose default action ends the process: all but those that stop, continue or are
 // ignored by default (SIGPWR and SIGSTKFLT end it too, and are in no standard list).
@@ -28,7 +31,9 @@ sigset_t ending_signals() {
 }
 
 void remove_pending(int signal_number) {
-  if (pending[0] != '\0') unlink(pending);
+  for (const char* name : pending) {
+    if (name[0] != '\0') unlink(name);
+  }
   signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
@@ -44,6 +49,30 @@ std::string link_target(const std::string& path) {
     file = to.is_absolute() ? to : file.parent_path() / to;
   }
   return file.string();
+}
+
+// Creates the file that the template name gives (mkstemp) and has a signal that ends the run
+// remove it. The ending signals wait until the handler knows the name, so that none leaves the
+// file. A signal that is ignored (nohup, or writes that fail instead) stays ignored.
+int create_pending(std::string& name, Pending which) {
+  sigset_t ending = ending_signals(), previous;
+  sigprocmask(SIG_BLOCK, &ending, &previous);
+  int fd = mkstemp(name.data());
+  if (fd >= 0 && name.size() < sizeof pending[which]) {
+    name.copy(pending[which], name.size());
+    pending[which][name.size()] = '\0';
+    struct sigaction action = {};
+    action.sa_handler = remove_pending;
+    action.sa_mask = ending;
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+      struct sigaction old;
+      if (sigismember(&ending, signal_number) == 1 &&
+          sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+        sigaction(signal_number, &action, nullptr);
+    }
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  return fd;
 }
 
 }  // namespace
@@ -101,25 +130,7 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
   const std::string suffix = ".tmp-XXXXXX";
   std::string name =
       replaced.substr(0, slash) + replaced.substr(slash, NAME_MAX - suffix.size()) + suffix;
-  // The ending signals wait until the handler knows the name, so that none leaves the file. A
-  // signal that is ignored (nohup, or writes that fail instead) stays ignored.
-  sigset_t ending = ending_signals(), previous;
-  sigprocmask(SIG_BLOCK, &ending, &previous);
-  int fd = mkstemp(name.data());
-  if (fd >= 0 && name.size() < sizeof pending) {
-    name.copy(pending, name.size());
-    pending[name.size()] = '\0';
-    struct sigaction action = {};
-    action.sa_handler = remove_pending;
-    action.sa_mask = ending;
-    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
-      struct sigaction old;
-      if (sigismember(&ending, signal_number) == 1 &&
-          sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-        sigaction(signal_number, &action, nullptr);
-    }
-  }
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  int fd = create_pending(name, Output);
   if (fd < 0) {
     error = strerror(errno);
     return nullptr;
@@ -134,7 +145,7 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
     error = strerror(errno);
     close(fd);
     unlink(name.c_str());
-    pending[0] = '\0';
+    pending[Output][0] = '\0';
     return nullptr;
   }
   temporary = name;
@@ -143,13 +154,30 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
 
 std::string replace_file(const std::string& from, const std::string& to) {
   if (rename(from.c_str(), to.c_str()) != 0) return strerror(errno);
-  pending[0] = '\0';
+  pending[Output][0] = '\0';
   return "";
 }
 
 void remove_temporary(const std::string& temporary) {
   unlink(temporary.c_str());
-  pending[0] = '\0';
+  pending[Output][0] = '\0';
+}
+
+std::string create_scratch_file(std::string& error) {
+  const char* folder = getenv("TMPDIR");
+  std::string name = std::string(folder && *folder ? folder : "/tmp") + "/kessan-tidy-XXXXXX";
+  int fd = create_pending(name, Scratch);
+  if (fd < 0) {
+    error = strerror(errno);
+    return "";
+  }
+  close(fd);
+  return name;
+}
+
+void remove_scratch_file(const std::string& name) {
+  unlink(name.c_str());
+  pending[Scratch][0] = '\0';
 }
 
 void write_message(const std::string& text) { fprintf(stderr, "%s\n", text.c_str()); }

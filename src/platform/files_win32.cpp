@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "platform/files.h"
+#include "platform/scratch.h"
 
 namespace {
 
@@ -82,16 +83,25 @@ HANDLE open_existing(const std::string& path) {
                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The file being written beside its target, removed when Ctrl-C, Ctrl-Break, closing the console
-// or logging off ends the run. The handler runs on a thread of its own while the file is open: it
-// was opened for sharing its deletion, and goes once the process has ended. The name is armed
-// only once it is whole: a part of it may name the target itself.
-wchar_t pending[32768];
-std::atomic<bool> armed = false;
+// The files that Ctrl-C, Ctrl-Break, closing the console or logging off removes when it ends the
+// run: the one written beside the output, and the scratch file of a workbook. The handler runs on
+// a thread of its own while the file is open: the output was opened for sharing its deletion, and
+// goes once the process has ended. A name is armed only once it is whole and its file made: a
+// part of it may name the target itself.
+enum Pending { Output, Scratch };
+wchar_t pending[2][32768];
+std::atomic<bool> armed[2] = {false, false};
 
 BOOL WINAPI remove_pending(DWORD) {
-  if (armed) DeleteFileW(pending);
+  for (int which : {Output, Scratch}) {
+    if (armed[which]) DeleteFileW(pending[which]);
+  }
   return FALSE;  // the default handler ends the process
+}
+
+void handle_ctrl_c() {
+  static const bool handler = SetConsoleCtrlHandler(remove_pending, TRUE);
+  (void)handler;
 }
 
 }  // namespace
@@ -197,8 +207,7 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
     return file;
   }
   replaced = path;
-  static const bool handler = SetConsoleCtrlHandler(remove_pending, TRUE);
-  (void)handler;
+  handle_ctrl_c();
   const size_t slash = name_start(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::wstring suffix =
@@ -208,7 +217,7 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
     size_t kept = std::min(target.size() - slash, LongestName - suffix.size());
     if (kept > 0 && slash + kept < target.size() && IS_LOW_SURROGATE(target[slash + kept])) --kept;
     const std::wstring name = target.substr(0, slash + kept) + suffix;
-    if (name.size() >= sizeof pending / sizeof pending[0]) {
+    if (name.size() >= sizeof pending[Output] / sizeof pending[Output][0]) {
       error = strerror(ENAMETOOLONG);
       return nullptr;
     }
@@ -220,8 +229,8 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
       error = system_reason(code);
       return nullptr;
     }
-    wcscpy(pending, name.c_str());
-    armed = true;
+    wcscpy(pending[Output], name.c_str());
+    armed[Output] = true;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
     FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
     if (file == nullptr) {
@@ -241,13 +250,44 @@ FILE* open_output(const std::string& path, std::string& temporary, std::string& 
 std::string replace_file(const std::string& from, const std::string& to) {
   if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     return system_reason(GetLastError());
-  armed = false;
+  armed[Output] = false;
   return "";
 }
 
 void remove_temporary(const std::string& temporary) {
   DeleteFileW(wide(temporary).c_str());
-  armed = false;
+  armed[Output] = false;
+}
+
+// In the ANSI code page: the name goes to a library that opens it with fopen.
+std::string create_scratch_file(std::string& error) {
+  handle_ctrl_c();
+  char folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  DWORD code = length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+  for (UINT attempt = 0; length > 0 && length <= MAX_PATH && attempt < 100; ++attempt) {
+    // A name of the process and the attempt, made here rather than by the system, so that the
+    // handler has it before the file exists.
+    const UINT unique = (GetCurrentProcessId() * 100 + attempt) % 0xFFFF + 1;
+    if (GetTempFileNameA(folder, "kt", unique, name) == 0) break;
+    const std::wstring path = wide(name, CP_ACP);
+    wcscpy(pending[Scratch], path.c_str());
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    code = GetLastError();
+    if (handle == INVALID_HANDLE_VALUE && code == ERROR_FILE_EXISTS) continue;
+    if (handle == INVALID_HANDLE_VALUE) break;
+    armed[Scratch] = true;
+    CloseHandle(handle);
+    return name;
+  }
+  error = "no temporary file in the system's folder (Windows error " + std::to_string(code) + ")";
+  return "";
+}
+
+void remove_scratch_file(const std::string& name) {
+  DeleteFileA(name.c_str());
+  armed[Scratch] = false;
 }
 
 void write_message(const std::string& text) {

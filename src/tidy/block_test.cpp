@@ -35,7 +35,8 @@ Ran run(const std::vector<std::pair<std::string, std::string>>& inputs, bool kee
   options.inputs.insert(options.inputs.end(), missing.begin(), missing.end());
   Ran ran{0, "", ""};
   tidy::Io io;
-  io.open = [&](const std::string& name, tidy::Source& source, std::string& reason) {
+  io.open = [&](const std::string& name, tidy::Source& source, bool& again, std::string& reason) {
+    again = true;
     auto found = files.find(name);
     if (found == files.end()) {
       reason = "No such file or directory";

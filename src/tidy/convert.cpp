@@ -51,7 +51,7 @@ class SheetOutput {
   }
   ~SheetOutput() {
     book_.reset();
-    if (!path_.empty()) remove(path_.c_str());
+    if (!path_.empty()) remove_scratch_file(path_);
   }
   bool ready() const { return book_ != nullptr; }
   template <typename Rows>
@@ -78,16 +78,30 @@ int convert(const Options& options, const Io& io) {
   auto shown = [&](const std::string& input) {
     return input == "-" ? "<stdin>" : io.name_text ? io.name_text(input) : input;
   };
-  // Every input is opened before anything is written; the first ones stay open, the others are
-  // opened again in turn (open files are limited).
+  // Every input is opened before anything is written. Up to KeptOpen of those that can be opened
+  // again stay open, none once the descriptors have run out; the others are opened again in turn.
+  // Standard input and FIFOs stay open: they cannot be read twice.
   std::vector<Source> sources(inputs.size());
+  std::vector<bool> again(inputs.size());
+  size_t kept = 0;
+  bool keep = true;
   for (size_t i = 0; i < inputs.size(); ++i) {
     std::string reason;
-    if (!io.open(inputs[i], sources[i], reason)) {
+    bool reopens = false;
+    bool opened = io.open(inputs[i], sources[i], reopens, reason);
+    if (!opened && keep && (errno == EMFILE || errno == ENFILE)) {
+      keep = false;
+      for (size_t j = 0; j < i; ++j) {
+        if (again[j]) sources[j] = nullptr;
+      }
+      opened = io.open(inputs[i], sources[i], reopens, reason);
+    }
+    if (!opened) {
       io.report(Program + shown(inputs[i]) + ": cannot open: " + reason);
       return Failed;
     }
-    if (i >= KeptOpen) sources[i] = nullptr;
+    again[i] = reopens;
+    if (reopens && (!keep || ++kept > KeptOpen)) sources[i] = nullptr;
   }
   std::unique_ptr<SheetOutput> sheet;
   if (options.format == Format::Xlsx) {
@@ -105,7 +119,8 @@ int convert(const Options& options, const Io& io) {
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
     std::string reason;
-    if (!sources[i] && !io.open(inputs[i], sources[i], reason)) {
+    bool reopens = false;
+    if (!sources[i] && !io.open(inputs[i], sources[i], reopens, reason)) {
       io.report(Program + name + ": cannot open: " + reason);
       io.write(out);
       return Failed;

@@ -12,8 +12,10 @@
 namespace tidy {
 
 struct Io {
-  // Opens the named input ("-": standard input); false, with the reason, when it cannot.
-  std::function<bool(const std::string& name, Source& source, std::string& reason)> open;
+  // Opens the named input ("-": standard input); false, with errno and the reason, when it
+  // cannot. again tells whether the input may be closed and opened again (a regular file).
+  std::function<bool(const std::string& name, Source& source, bool& again, std::string& reason)>
+      open;
   // Writes bytes of the table; false when it failed (and reported why).
   std::function<bool(std::string_view bytes)> write;
   // Reports one message, without its line end.

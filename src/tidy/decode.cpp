@@ -89,14 +89,25 @@ void Decoder::fill(size_t wanted) {
   if (got <= 0) source_done_ = true;
 }
 
-// Looks at the start: a byte-order mark, else the first two lines (the summary line and the
-// first row's label) read as UTF-8 or not.
+// Looks at the start: a byte-order mark, else the summary lines (more than one where standard
+// error was captured too) and the first other line, a row's label, read as UTF-8 or not. A name
+// may read as UTF-8 in Shift_JIS; a label never does.
 void Decoder::decide() {
   decided_ = true;
-  size_t line_ends = 0, looked = 0;
-  while (!source_done_ && raw_.size() < 2 * MaxLineLength && line_ends < 2) {
-    fill(2 * MaxLineLength - raw_.size());
-    for (; looked < raw_.size() && line_ends < 2; ++looked) line_ends += raw_[looked] == '\n';
+  const auto summary = [](std::string_view line) {
+    return line.size() > 4 && line[4] == ',' &&
+           line.substr(0, 4).find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  size_t looked = 0, line_start = 0;
+  for (bool label = false; !label;) {
+    if (looked == raw_.size()) {
+      if (source_done_ || raw_.size() >= 2 * MaxLineLength) break;
+      fill(2 * MaxLineLength - raw_.size());
+      continue;
+    }
+    if (raw_[looked++] != '\n') continue;
+    label = !summary(std::string_view(raw_).substr(line_start, looked - line_start));
+    line_start = looked;
   }
   if (raw_.compare(0, 2, "\xFF\xFE") == 0) {
     saved_ = Saved::AsUtf16;

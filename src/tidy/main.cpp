@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -65,12 +67,16 @@ int run(const tidy::Options& options) {
     return false;
   };
   Io io;
-  io.open = [](const std::string& name, Source& source, std::string& reason) {
+  io.open = [](const std::string& name, Source& source, bool& again, std::string& reason) {
     FILE* file = name == "-" ? stdin : open_input(name);
     if (file == nullptr) {
-      reason = strerror(errno);
+      const int error = errno;
+      reason = strerror(error);
+      errno = error;
       return false;
     }
+    struct stat status;
+    again = file != stdin && fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
     source = file_source(file);
     return true;
   };

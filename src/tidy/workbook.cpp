@@ -2,6 +2,7 @@
 
 #include <xlsxwriter.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
@@ -125,8 +126,13 @@ void Workbook::cell(int column, std::string_view text) {
     fit(column, date.size());
   } else {
     const std::string number(text);
-    code =
-        worksheet_write_number(sheet_, row, col, strtod(number.c_str(), nullptr), formats_[column]);
+    const double value = strtod(number.c_str(), nullptr);
+    if (std::isfinite(value)) {
+      code = worksheet_write_number(sheet_, row, col, value, formats_[column]);
+    } else {
+      // More digits than a double holds, which a workbook cannot store as a number: as text.
+      code = worksheet_write_string(sheet_, row, col, number.c_str(), nullptr);
+    }
     fit(column, formats_[column] != nullptr ? separated_width(text) : text.size());
   }
   if (code != LXW_NO_ERROR && write_error_ == LXW_NO_ERROR) write_error_ = code;

@@ -60,10 +60,10 @@ def all_units():
     return text + b"9999," + singles + b",1\n" + rows
 
 
-def run(command, args, stdin, cwd=None, env=None):
+def run(command, args, stdin, cwd=None, env=None, stdout=None):
     """The run's exit code and output through files: a wineserver that the first Wine process
     starts inherits pipes and would hold them open for seconds after the process ends. stdin is
-    bytes, or the path of the file to read it from."""
+    bytes, or the path of the file to read it from; stdout, where the output goes instead."""
     reading = isinstance(stdin, pathlib.Path)
     with (
         open(stdin, "rb") if reading else tempfile.TemporaryFile() as i,
@@ -74,7 +74,7 @@ def run(command, args, stdin, cwd=None, env=None):
             i.write(stdin)
             i.seek(0)
         code = subprocess.run(
-            command + args, stdin=i, stdout=o, stderr=e, cwd=cwd, env=env, timeout=120
+            command + args, stdin=i, stdout=stdout or o, stderr=e, cwd=cwd, env=env, timeout=120
         ).returncode
         o.seek(0)
         e.seek(0)
@@ -140,6 +140,12 @@ class SameOutput(unittest.TestCase):
         for saved in ("sample sweep as UTF-16", "sample sweep as UTF-8"):
             with self.subTest(saved):
                 self.assertSameBytes([], saved)
+
+    def test_a_workbook_to_nul(self):
+        """NUL is a character device but not a console: the workbook is written there."""
+        sweep = sweep_output(COMPANIES[:2])
+        done = run(self.windows, ["--format", "xlsx"], sweep, stdout=subprocess.DEVNULL)
+        self.assertEqual(done.returncode, 0, done.stderr)
 
     def test_refusals_and_output_file(self):
         lines = SWEEP.split(b"\n")
@@ -246,32 +252,44 @@ class SameOutput(unittest.TestCase):
                 self.assertEqual(files, dict(given, **new))
 
     def test_ctrl_c_leaves_no_temporary_file(self):
-        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
-            table = pathlib.Path(folder) / "table.csv"
-            table.write_bytes(b"earlier\n")
-            # Wine turns SIGINT into the console's Ctrl-C event.
-            process = subprocess.Popen(
-                self.windows + ["-o", "table.csv", "-"],
-                cwd=folder,
-                stdin=subprocess.PIPE,
-                stderr=subprocess.DEVNULL,
-            )
-            try:
-                process.stdin.write(sweep_output(COMPANIES[:2]))
-                process.stdin.flush()
-                for _ in range(400):  # up to 20 s for the file beside the table to appear
-                    if len(os.listdir(folder)) == 2:
-                        break
-                    time.sleep(0.05)
-                self.assertEqual(len(os.listdir(folder)), 2)
-                process.send_signal(signal.SIGINT)
-                process.wait(timeout=60)
-            finally:
-                process.kill()
-                process.wait()
-                process.stdin.close()
-            self.assertEqual(os.listdir(folder), ["table.csv"])
-            self.assertEqual(table.read_bytes(), b"earlier\n")
+        """Neither the file beside the table nor the workbook's scratch file in Wine's folder for
+        temporary files, which ignores TEMP from the environment."""
+        prefix = pathlib.Path(os.environ.get("WINEPREFIX", pathlib.Path.home() / ".wine"))
+
+        def scratch_files():
+            return set(prefix.glob("drive_c/users/*/**/kt*.tmp"))
+
+        for format in ("csv", "xlsx"):
+            with self.subTest(format), tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+                table = pathlib.Path(folder) / "table.csv"
+                table.write_bytes(b"earlier\n")
+                earlier = scratch_files()
+                made = (lambda: True) if format == "csv" else (lambda: scratch_files() - earlier)
+                # Wine turns SIGINT into the console's Ctrl-C event.
+                process = subprocess.Popen(
+                    self.windows + ["--format", format, "-o", "table.csv", "-"],
+                    cwd=folder,
+                    stdin=subprocess.PIPE,
+                    stderr=subprocess.DEVNULL,
+                )
+                try:
+                    process.stdin.write(sweep_output(COMPANIES[:2]))
+                    process.stdin.flush()
+                    for _ in range(400):  # up to 20 s for the files the run makes to appear
+                        if len(os.listdir(folder)) == 2 and made():
+                            break
+                        time.sleep(0.05)
+                    self.assertEqual(len(os.listdir(folder)), 2)
+                    self.assertTrue(made())
+                    process.send_signal(signal.SIGINT)
+                    process.wait(timeout=60)
+                finally:
+                    process.kill()
+                    process.wait()
+                    process.stdin.close()
+                self.assertEqual(os.listdir(folder), ["table.csv"])
+                self.assertEqual(table.read_bytes(), b"earlier\n")
+                self.assertEqual(scratch_files() - earlier, set())
 
 
 if __name__ == "__main__":

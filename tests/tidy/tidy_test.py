@@ -13,6 +13,7 @@ import csv
 import datetime
 import io
 import json
+import math
 import os
 import pathlib
 import random
@@ -229,6 +230,11 @@ class WholeSampleSweep(unittest.TestCase):
         rows_before = b"".join(
             self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
         )
+        # Shift_JIS, standard error first (2>&1), with names that read as UTF-8.
+        captured = SWEEP
+        for company, odd in zip(COMPANIES, (b"\xc3\xbd\xc3\xbd", b"\xcf\xb2 \xc3\xbd")):
+            captured = captured.replace(company["name"].encode("shift_jis"), odd, 1)
+        lines = captured.splitlines(True)
         cases = [  # label, file, exit code, table, message
             ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
             ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
@@ -253,6 +259,13 @@ class WholeSampleSweep(unittest.TestCase):
                 rows_before,
                 b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
             ),
+            (
+                "Shift_JIS that starts as UTF-8",
+                lines[0] + lines[24] + captured,
+                1,
+                header,
+                b"<stdin>:2: summary line 1 is followed by another summary line",
+            ),
         ]
         for label, saved, code, table, message in cases:
             with self.subTest(label):
@@ -260,8 +273,10 @@ class WholeSampleSweep(unittest.TestCase):
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertEqual(done.stdout, self.done.stdout if table is None else table)
                 self.assertIn(message, done.stderr)
-                if message:
-                    self.assertIn(b'cmd /c "kessan.exe > results.csv"', done.stderr)
+                self.assertEqual(
+                    b'cmd /c "kessan.exe > results.csv"' in done.stderr,
+                    code == 1 and b"summary line" not in message,
+                )
 
 
 def openpyxl():
@@ -287,6 +302,9 @@ class Workbook(unittest.TestCase):
         odd = one_period_each(2).replace(
             COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
         )
+        # And an amount of more digits than a double holds.
+        sales = "売上高,".encode("shift_jis")
+        odd = re.sub(re.escape(sales) + rb"-?\d+", sales + b"9" * 400, odd, count=1)
         version = tidy("--version").stdout.split()[1].decode()
         plain = ("code", "period", "revised", "months", "dividend_class")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
@@ -346,6 +364,9 @@ class Workbook(unittest.TestCase):
                                     .replace("mm", "%m")
                                     .replace("dd", "%d"),
                                 )
+                            elif math.isinf(float(text)):
+                                self.assertEqual(cell.value, text, column)
+                                continue
                             else:
                                 self.assertIsInstance(cell.value, (int, float), column)
                                 want = float(text)
@@ -370,7 +391,9 @@ class Workbook(unittest.TestCase):
                     )
                     for letter, column in zip(string.ascii_uppercase, zip(*texts)):
                         self.assertGreater(
-                            sheet.column_dimensions[letter].width, max(map(len, column)), letter
+                            sheet.column_dimensions[letter].width,
+                            min(max(map(len, column)), 254),
+                            letter,
                         )
                     self.assertTrue(book.properties.title)
                     self.assertEqual(book.properties.description, "kessan-tidy " + version)
@@ -510,6 +533,11 @@ class OutputFileAndExitCodes(unittest.TestCase):
         # The check that refuses it is the user's: root may write it.
         as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
         self.path.chmod(0o777)
+        few_descriptors = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20))  # noqa: E731
+        set_ups = {
+            "-o a file the user may not write": as_user,
+            "70 inputs, 20 descriptors": few_descriptors,
+        }
         cases = [
             ("help", ["--help"], 0, b"and with -o nothing is"),
             ("-h", ["-h"], 0, b"and with -o nothing is"),
@@ -557,6 +585,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 b"is also an input",
             ),
             ("empty input", [], 0, b""),
+            ("70 inputs, 20 descriptors", [str(self.good)] * 70, 0, b"code,name,"),
             ("value to --keep-going", ["--keep-going=yes"], 64, b"--keep-going takes no value"),
             (
                 "history newest first",
@@ -567,7 +596,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
-                done = tidy(*args, cwd=self.path, preexec_fn=as_user if "user" in label else None)
+                done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label))
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
@@ -585,34 +614,38 @@ class OutputFileAndExitCodes(unittest.TestCase):
         )
 
     def test_a_signal_leaves_no_temporary_file(self):
-        """Each signal that ends the run removes the file beside the table; an ignored one (nohup)
-        stays ignored and the run completes."""
+        """Each signal that ends the run removes the file beside the table, and the scratch file
+        that a workbook is built in; an ignored one (nohup) stays ignored and the run completes."""
         if os.name != "posix":
             self.skipTest("POSIX signals")
         ignore_hup = lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN)  # noqa: E731
-        for number, set_up in (
-            (signal.SIGTERM, None),
-            (signal.SIGUSR1, None),
-            (signal.SIGALRM, None),
-            (signal.SIGXCPU, None),
-            (signal.SIGPWR, None),
-            (signal.SIGHUP, ignore_hup),
+        # The scratch file is made in TMPDIR, here the folder of the table.
+        for number, set_up, format in (
+            (signal.SIGTERM, None, "csv"),
+            (signal.SIGUSR1, None, "csv"),
+            (signal.SIGALRM, None, "csv"),
+            (signal.SIGXCPU, None, "csv"),
+            (signal.SIGPWR, None, "csv"),
+            (signal.SIGTERM, None, "xlsx"),
+            (signal.SIGHUP, ignore_hup, "csv"),
         ):
-            with self.subTest(signal.Signals(number).name, ignored=bool(set_up)):
+            with self.subTest(signal.Signals(number).name, ignored=bool(set_up), format=format):
                 process = subprocess.Popen(
-                    tidy_command() + ["-o", str(self.table), "-"],
+                    tidy_command() + ["--format", format, "-o", str(self.table), "-"],
                     stdin=subprocess.PIPE,
                     stderr=subprocess.DEVNULL,
                     preexec_fn=set_up,
+                    env=dict(os.environ, TMPDIR=str(self.path)),
                 )
+                made = 5 if format == "csv" else 6
                 try:
                     process.stdin.write(self.good.read_bytes())
                     process.stdin.flush()
-                    for _ in range(100):  # up to 5 s for the file beside the table to appear
-                        if len(self.files()) == 5:
+                    for _ in range(100):  # up to 5 s for the files the run makes to appear
+                        if len(self.files()) == made:
                             break
                         time.sleep(0.05)
-                    self.assertEqual(len(self.files()), 5, self.files())
+                    self.assertEqual(len(self.files()), made, self.files())
                     process.send_signal(number)
                     time.sleep(0.1)
                     process.stdin.close()
