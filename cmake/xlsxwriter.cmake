@@ -7,7 +7,9 @@ add_library(kessan::xlsxwriter ALIAS kessan_xlsxwriter)
 if(NOT CMAKE_CROSSCOMPILING)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)
-  target_link_libraries(kessan_xlsxwriter INTERFACE PkgConfig::XLSXWRITER)
+  # zlib too, which reads the finished workbook back.
+  pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+  target_link_libraries(kessan_xlsxwriter INTERFACE PkgConfig::XLSXWRITER PkgConfig::ZLIB)
   return()
 endif()
 

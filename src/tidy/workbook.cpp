@@ -1,10 +1,17 @@
 #include "tidy/workbook.h"
 
 #include <xlsxwriter.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "platform/text_encoding.h"
 #include "version.h"
@@ -50,10 +57,103 @@ time_t creation_time() {
   return time(nullptr);
 }
 
+uint32_t little_endian(const unsigned char* bytes, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
+// Reads the worksheet back from the finished file: its entry in the zip's central directory,
+// inflated, must have the recorded size and CRC and end the XML. libxlsxwriter does not report
+// a failed write to its own temporary files, which leaves the worksheet cut short. "" when whole.
+std::string check_worksheet(const std::string& path) {
+  static const char Sheet[] = "xl/worksheets/sheet1.xml";
+  static const char End[] = "</worksheet>";
+  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  if (!file) return std::string("cannot read it back: ") + strerror(errno);
+  auto read_at = [&](long offset, unsigned char* to, size_t size) {
+    return fseek(file.get(), offset, SEEK_SET) == 0 && fread(to, 1, size, file.get()) == size;
+  };
+  // libxlsxwriter writes no zip comment: the end record is the last 22 bytes.
+  unsigned char end[22];
+  if (fseek(file.get(), -22, SEEK_END) != 0) return "it is not a zip file";
+  const long end_at = ftell(file.get());
+  if (!read_at(end_at, end, sizeof end) || little_endian(end, 4) != 0x06054b50) {
+    return "it does not end in a zip directory";
+  }
+  const uint32_t directory_size = little_endian(end + 12, 4);
+  const uint32_t directory_at = little_endian(end + 16, 4);
+  if (directory_size > 1 << 16 ||
+      static_cast<uint64_t>(directory_at) + directory_size > static_cast<uint64_t>(end_at)) {
+    return "its zip directory is out of place";
+  }
+  unsigned char directory[1 << 16];
+  if (!read_at(static_cast<long>(directory_at), directory, directory_size)) {
+    return "cannot read its zip directory";
+  }
+  const unsigned char* entry = nullptr;
+  const size_t name_size = sizeof Sheet - 1;
+  for (size_t at = 0;
+       at + 46 <= directory_size && little_endian(directory + at, 4) == 0x02014b50;) {
+    const size_t name = little_endian(directory + at + 28, 2);
+    if (name == name_size && at + 46 + name <= directory_size &&
+        memcmp(directory + at + 46, Sheet, name) == 0) {
+      entry = directory + at;
+      break;
+    }
+    at += 46 + name + little_endian(directory + at + 30, 2) + little_endian(directory + at + 32, 2);
+  }
+  if (entry == nullptr) return std::string("it has no ") + Sheet;
+  const uint32_t crc = little_endian(entry + 16, 4);
+  uint32_t packed = little_endian(entry + 20, 4);
+  const uint32_t size = little_endian(entry + 24, 4);
+  const uint32_t local_at = little_endian(entry + 42, 4);
+  unsigned char local[30];
+  if (little_endian(entry + 10, 2) != Z_DEFLATED || !read_at(local_at, local, sizeof local) ||
+      little_endian(local, 4) != 0x04034b50 ||
+      fseek(file.get(), little_endian(local + 26, 2) + little_endian(local + 28, 2), SEEK_CUR) !=
+          0) {
+    return std::string("cannot find the data of ") + Sheet;
+  }
+  z_stream stream = {};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return "cannot start zlib";
+  unsigned char in[1 << 15], out[1 << 15];
+  char tail[sizeof End - 1] = {};
+  uLong sum = crc32(0, nullptr, 0);
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.avail_in == 0 && packed > 0) {
+      stream.avail_in =
+          static_cast<uInt>(fread(in, 1, std::min<uint32_t>(packed, sizeof in), file.get()));
+      if (stream.avail_in == 0) break;
+      packed -= stream.avail_in;
+      stream.next_in = in;
+    }
+    stream.next_out = out;
+    stream.avail_out = sizeof out;
+    status = inflate(&stream, Z_NO_FLUSH);
+    const size_t got = sizeof out - stream.avail_out;
+    sum = crc32(sum, out, static_cast<uInt>(got));
+    // The last bytes written so far, for the end of the XML.
+    const size_t kept = std::min(got, sizeof tail);
+    memmove(tail, tail + kept, sizeof tail - kept);
+    memcpy(tail + sizeof tail - kept, out + got - kept, kept);
+  }
+  const uLong inflated = stream.total_out;
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END || packed != 0 || stream.avail_in != 0 || inflated != size ||
+      sum != crc) {
+    return std::string("its ") + Sheet + " does not inflate to the recorded size and CRC";
+  }
+  if (memcmp(tail, End, sizeof tail) != 0) return std::string("its ") + Sheet + " is cut short";
+  return "";
+}
+
 }  // namespace
 
 Workbook::Workbook(const std::string& path, Header header, long long max_rows, bool history)
-    : max_rows_(max_rows),
+    : path_(path),
+      max_rows_(max_rows),
       items_(column_count(history) - ItemCount),
       header_(header != Header::None) {
   lxw_workbook_options options = {};
@@ -184,7 +284,12 @@ bool Workbook::close() {
   }
   const int code = workbook_close(book_);
   book_ = nullptr;
-  return code == LXW_NO_ERROR || failed(code, "write");
+  if (code != LXW_NO_ERROR) return failed(code, "write");
+  const std::string fault = check_worksheet(path_);
+  if (fault.empty()) return true;
+  error_ = "the workbook written is damaged (" + fault +
+           "): the folder for temporary files may be full, or a file size limit reached";
+  return false;
 }
 
 }  // namespace tidy

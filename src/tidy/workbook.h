@@ -41,6 +41,7 @@ class Workbook {
   void cell(int column, std::string_view text);
   void fit(int column, size_t width);
 
+  std::string path_;
   long long max_rows_;
   int items_;  // the first item's column
   lxw_workbook* book_ = nullptr;

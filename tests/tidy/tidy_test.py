@@ -713,8 +713,10 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 self.assertFalse([f for f in self.files() if ".tmp-" in f])
 
     def test_write_failures_leave_no_temporary_file(self):
-        """A file size limit, a closed pipe on standard error and a closed standard error end
-        in exit codes, with no temporary file and the table as it was or written whole."""
+        """A file size limit (also met by the workbook's own temporary files, whose short writes
+        libxlsxwriter does not report), a closed pipe on standard error and a closed standard
+        error end in exit codes, with no temporary file and the table as it was or written
+        whole."""
         if os.name != "posix":
             self.skipTest("POSIX signals and descriptors")
         big = self.path / "big.csv"
@@ -723,6 +725,14 @@ class OutputFileAndExitCodes(unittest.TestCase):
         limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # noqa: E731
         cases = [  # label, arguments, set-up in the child, closed standard error, exit, table
             ("file size limit", [str(big)], limit, False, 1, b"the table of an earlier run\n"),
+            (
+                "workbook past a file size limit",
+                ["--format", "xlsx", str(big)],
+                limit,
+                False,
+                1,
+                b"the table of an earlier run\n",
+            ),
             (
                 "standard error a closed pipe",
                 [str(self.good), str(self.bad)],
