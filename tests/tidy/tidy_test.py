@@ -239,13 +239,6 @@ class WholeSampleSweep(unittest.TestCase):
             ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
             ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
             (
-                "PowerShell 7 with a byte-order mark",
-                saved_by_powershell(SWEEP, "utf-8-sig"),
-                0,
-                None,
-                b"",
-            ),
-            (
                 "a console of code page 437",
                 saved_by_powershell(SWEEP, "utf-16", "cp437"),
                 1,
@@ -312,7 +305,6 @@ class Workbook(unittest.TestCase):
             history = ["--history", "-", str(pathlib.Path(folder) / "a.csv")]  # revised 0
             for header, sweep, inputs in (
                 ("en", SWEEP + odd, ["-"]),
-                ("ja", odd, ["-"]),
                 ("none", odd, ["-"]),
                 ("ja", odd, history),
             ):
@@ -622,9 +614,6 @@ class OutputFileAndExitCodes(unittest.TestCase):
         # The scratch file is made in TMPDIR, here the folder of the table.
         for number, set_up, format in (
             (signal.SIGTERM, None, "csv"),
-            (signal.SIGUSR1, None, "csv"),
-            (signal.SIGALRM, None, "csv"),
-            (signal.SIGXCPU, None, "csv"),
             (signal.SIGPWR, None, "csv"),
             (signal.SIGTERM, None, "xlsx"),
             (signal.SIGHUP, ignore_hup, "csv"),
