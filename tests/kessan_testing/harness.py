@@ -268,9 +268,19 @@ class SweepTestCase(unittest.TestCase):
         cls.pages.cleanup()
 
 
+def command(variable, built):
+    """The command that the environment variable names (split like a shell), or the build's."""
+    if variable in os.environ:
+        return shlex.split(os.environ[variable])
+    return [str(TESTS.parent / "build" / built)]
+
+
 def tool_command():
-    """The command that runs the tool under test, from KESSAN_COMMAND (split like a shell)."""
-    return shlex.split(os.environ["KESSAN_COMMAND"])
+    return command("KESSAN_COMMAND", "kessan")
+
+
+def tidy_command():
+    return command("KESSAN_TIDY_COMMAND", "kessan-tidy")
 
 
 def direct_address():

@@ -4,12 +4,11 @@ sweep of the tool of KESSAN_COMMAND (default build/kessan) to it."""
 import atexit
 import os
 import pathlib
-import shlex
 import subprocess
 import tempfile
 import unittest
 
-from kessan_testing import CODES, ROOT, harness, sample
+from kessan_testing import CODES, harness, sample
 from kessan_testing import results_page as rp
 
 LABELS = [label for row in rp.ROW_LABELS for label in row]
@@ -74,18 +73,12 @@ def written():
     return _written
 
 
-def tool_command():
-    if "KESSAN_COMMAND" in os.environ:
-        return shlex.split(os.environ["KESSAN_COMMAND"])
-    return [str(ROOT / "build" / "kessan")]
-
-
 class Sweep(unittest.TestCase):
     """The tool swept over the whole data set reports what the record says."""
 
     @classmethod
     def setUpClass(cls):
-        command = tool_command()
+        command = harness.tool_command()
         if not os.path.exists(command[0]):
             raise AssertionError("%s is not built; build it or set KESSAN_COMMAND" % command[0])
         cls.dir, cls.companies = written()
@@ -133,7 +126,7 @@ class Sweep(unittest.TestCase):
     def test_table_of_a_sweep_captured_with_standard_error(self):
         """2>&1 puts summary lines between a summary line and its rows wherever standard
         output's buffer was written out: --keep-going writes no row under another company."""
-        tidy = [os.environ.get("KESSAN_TIDY_COMMAND", str(ROOT / "build" / "kessan-tidy"))]
+        tidy = harness.tidy_command()
         clean = subprocess.run(tidy, input=self.sweep.stdout, capture_output=True, timeout=60)
         kept = subprocess.run(
             tidy + ["--keep-going"], input=self.merged.stdout, capture_output=True, timeout=60

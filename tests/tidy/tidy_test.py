@@ -19,7 +19,6 @@ import pathlib
 import random
 import re
 import resource
-import shlex
 import signal
 import stat
 import string
@@ -29,10 +28,10 @@ import tempfile
 import time
 import unittest
 
-from kessan_testing import sample
+from kessan_testing import ROOT, sample
+from kessan_testing.harness import tidy_command
 from kessan_testing.sample_sweep import (
     MULTIPLIER,
-    ROOT,
     expected_field,
     saved_by_powershell,
     sweep_output,
@@ -69,12 +68,6 @@ COLUMNS = [
 ]
 HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
 TIMEOUT_S = 60
-
-
-def tidy_command():
-    if "KESSAN_TIDY_COMMAND" in os.environ:
-        return shlex.split(os.environ["KESSAN_TIDY_COMMAND"])
-    return [str(ROOT / "build" / "kessan-tidy")]
 
 
 def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
