@@ -91,7 +91,8 @@ class DebianPackage(unittest.TestCase):
             ("Installed-Size", r"[0-9]{3,5}"),
             (
                 "Depends",
-                r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\), " r"libxlsxwriter4 \(>= [0-9.]+\)",
+                r"libc6 \(>= [0-9.]+\), libcurl4 \(>= [0-9.]+\), libxlsxwriter4 \(>= [0-9.]+\), "
+                r"zlib1g \(>= 1:[0-9.]+\)",
             ),
         ]
         for field, pattern in cases:
