@@ -57,3 +57,12 @@ void remove_temporary(const std::string& temporary);
 // Writes one line of UTF-8 text to standard error, so that a console or a file in the system's
 // code page shows it.
 void write_message(const std::string& text);
+
+// Creates a new empty file in the system's folder for temporary files and returns its name;
+// "" with the reason in error when it cannot. Like the output's temporary file, it is removed when
+// a signal or Ctrl-C ends the program before remove_scratch_file.
+std::string create_scratch_file(std::string& error);
+void remove_scratch_file(const std::string& name);
+
+// True when stream is a terminal (a console on Windows).
+bool is_terminal(FILE* stream);

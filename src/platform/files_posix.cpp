@@ -10,7 +10,6 @@
 #include <filesystem>
 
 #include "platform/files.h"
-#include "platform/scratch.h"
 
 namespace {
 
@@ -181,3 +180,5 @@ void remove_scratch_file(const std::string& name) {
 }
 
 void write_message(const std::string& text) { fprintf(stderr, "%s\n", text.c_str()); }
+
+bool is_terminal(FILE* stream) { return isatty(fileno(stream)) == 1; }

@@ -11,7 +11,6 @@
 #include <cwchar>
 
 #include "platform/files.h"
-#include "platform/scratch.h"
 
 namespace {
 
@@ -301,4 +300,11 @@ void write_message(const std::string& text) {
   const std::string bytes = narrow(line, GetACP());
   fwrite(bytes.data(), 1, bytes.size(), stderr);
   fflush(stderr);
+}
+
+// A console, not any character device as _isatty has it: NUL takes a workbook.
+bool is_terminal(FILE* stream) {
+  DWORD mode = 0;
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/scratch.h"
+#include "platform/files.h"
 #include "tidy/block.h"
 #include "tidy/decode.h"
 #include "tidy/history.h"

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/scratch.h"
 #include "tidy/convert.h"
 #include "tidy/options.h"
 #include "version.h"
