@@ -14,10 +14,7 @@ from kessan_testing import CODES, VERSION, harness
     "a second sweep would add a minute under Wine",
 )
 class EmptySweep(harness.SweepTestCase):
-    """No page has figures: every code is requested once and copied, nothing is printed. The
-    arguments are ignored."""
-
-    ARGS = ["--help", "--version"]
+    """No page has figures: every code is requested once and copied, nothing is printed."""
 
     def test_exits_zero_and_prints_nothing(self):
         self.assertEqual(self.sweep.returncode, 0)
@@ -42,12 +39,20 @@ class EmptySweep(harness.SweepTestCase):
 
 
 class CommandLine(unittest.TestCase):
-    def test_help_or_version_alone_answers_without_a_request_or_a_file(self):
+    def test_help_or_version_alone_answers_and_anything_else_is_refused(self):
+        refused = b"kessan: unexpected argument '%s'\nTry 'kessan --help'.\n"
         rows = [
-            (["--help"], b"Usage: kessan\n"),
-            (["--version"], b"kessan %s\n" % VERSION.encode()),
+            (["--help"], 0, b"Usage: kessan\n", b""),
+            (["-h"], 0, b"Usage: kessan\n", b""),
+            (["--version"], 0, b"kessan %s\n" % VERSION.encode(), b""),
+            (["-V"], 0, b"kessan %s\n" % VERSION.encode(), b""),
+            (["--hlep"], 64, b"", refused % b"--hlep"),
+            (["-v"], 64, b"", refused % b"-v"),
+            (["x"], 64, b"", refused % b"x"),
+            (["-h", "-V"], 64, b"", refused % b"-V"),
+            (["x", "--help"], 64, b"", refused % b"x"),
         ]
-        for args, start in rows:
+        for args, status, start, error in rows:
             with self.subTest(args=args), tempfile.TemporaryDirectory() as folder:
                 # A sweep would fail every request quickly, and leave 8,700 empty copies.
                 env = dict(os.environ, http_proxy="http://127.0.0.1:9")
@@ -58,11 +63,13 @@ class CommandLine(unittest.TestCase):
                     capture_output=True,
                     timeout=120,
                 )
+                errors = harness.text_mode_output(done.stderr)
                 self.assertEqual(
-                    (done.returncode, done.stderr[:200], len(os.listdir(folder))), (0, b"", 0)
+                    (done.returncode, errors[:200], len(os.listdir(folder))), (status, error, 0)
                 )
                 output = harness.text_mode_output(done.stdout)
-                self.assertTrue(output.startswith(start) and output.endswith(b"\n"), output[:300])
+                answered = output.startswith(start) and output.endswith(b"\n")
+                self.assertTrue(answered if start else output == b"", output[:300])
 
 
 if __name__ == "__main__":
