@@ -14,6 +14,8 @@ constexpr char Usage[] =
     "  %sNNNN.html,\n"
     "and prints each listed company's name and up to three fiscal periods of figures on\n"
     "standard output, in Shift_JIS; standard error lists the companies as they come.\n"
+    "A terminal (a console on Windows) shows the text in its own character set, and a\n"
+    "status line at the bottom while standard error is one.\n"
     "Codes with letters, issued since 2024 (such as 130A), are not requested: companies\n"
     "listed under them are not in the results.\n"
     "\n"

@@ -121,7 +121,7 @@ class DebianPackage(unittest.TestCase):
             (
                 "kessan",
                 [
-                    "ignores its arguments but for one alone",
+                    "takes no arguments for a sweep",
                     "8,700 files into the current directory",
                     BASE_URL + "NNNN.html",
                 ],
