@@ -12,6 +12,7 @@ enum class Kind { Unknown, Terminal, Other };
 Kind output_kind = Kind::Unknown, error_kind = Kind::Unknown;
 
 bool terminal(FILE* stream) {
+  if (stream != stdout && stream != stderr) return is_terminal(stream);
   Kind& kind = stream == stdout ? output_kind : error_kind;
   if (kind == Kind::Unknown) kind = is_terminal(stream) ? Kind::Terminal : Kind::Other;
   return kind == Kind::Terminal;

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdio>
 
-// Writes length bytes of Shift_JIS text to stream (stdout or stderr). A terminal receives it in
-// its own character set, after the status line, if one is shown, has been cleared.
+// Writes length bytes of Shift_JIS text to stream. A terminal receives it in its own character
+// set, after the status line, if one is shown, has been cleared.
 void write_text(FILE* stream, const char* text, size_t length);
 
 // As perror, through write_text: message, ": ", the C library's text for errno and a line end.
