@@ -81,12 +81,12 @@ std::string wrapped(std::string_view text, size_t width) {
 // The column list, one name per column of the table.
 std::string columns() {
   std::string text = "Columns:";
-  for (int column = 0; column < ColumnCount; ++column) {
-    text += std::string(column == 0 ? " " : ", ") + column_name(column);
-    const ItemForm form = column < 3 ? ItemForm::Int : report_item(column - 2).form;
+  const std::vector<Column>& all = sweep_table().columns;
+  for (size_t column = 0; column < all.size(); ++column) {
+    text += std::string(column == 0 ? " " : ", ") + all[column].name;
     if (column == 2) text += " (1..3)";
-    if (form == ItemForm::YearMonth) text += " (YYYY-MM)";
-    if (form == ItemForm::Date) text += " (YYYY-MM-DD)";
+    if (all[column].kind == Kind::Month) text += " (YYYY-MM)";
+    if (all[column].kind == Kind::Day) text += " (YYYY-MM-DD)";
   }
   return wrapped(text + ". Figures as the sweep printed them.", 90);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tidy/rows.h"
+#include "tidy/table.h"
 
 namespace tidy {
 

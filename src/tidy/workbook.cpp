@@ -20,8 +20,6 @@ namespace tidy {
 
 namespace {
 
-constexpr int NameColumn = 1;
-
 // Columns that Excel shows a full-width character in take about two of its width units.
 size_t text_width(std::string_view utf8) {
   size_t width = 0;
@@ -151,11 +149,8 @@ std::string check_worksheet(const std::string& path) {
 
 }  // namespace
 
-Workbook::Workbook(const std::string& path, Header header, long long max_rows, bool history)
-    : path_(path),
-      max_rows_(max_rows),
-      items_(column_count(history) - ItemCount),
-      header_(header != Header::None) {
+Workbook::Workbook(const std::string& path, Header header, long long max_rows)
+    : path_(path), header_(header), max_rows_(max_rows) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
   book_ = workbook_new_opt(path.c_str(), &options);
@@ -169,27 +164,41 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows, b
   properties.comments = const_cast<char*>(comments.c_str());
   properties.created = creation_time();
   workbook_set_properties(book_, &properties);
-  sheet_ = workbook_add_worksheet(book_, nullptr);
-  for (int column = items_; column < items_ + ItemCount; ++column) {
-    if (const char* format = report_item(column - items_ + 1).number_format) {
-      formats_[column] = workbook_add_format(book_);
-      format_set_num_format(formats_[column], format);
-    }
-  }
-  if (!header_) return;
-  lxw_format* bold = workbook_add_format(book_);
-  format_set_bold(bold);
-  for (int column = 0; column < items_ + ItemCount; ++column) {
-    const std::string text = column_heading(column, header, items_ > 3);
-    worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(column), text.c_str(), bold);
-    fit(column, text_width(text) + 2);  // and the filter's button
-  }
-  worksheet_freeze_panes(sheet_, 1, 0);
-  row_ = 1;
 }
 
 Workbook::~Workbook() {
   if (book_ != nullptr) lxw_workbook_free(book_);
+}
+
+bool Workbook::begin(const Table& table) {
+  if (book_ == nullptr) return false;
+  const size_t columns = table.columns.size();
+  Sheet sheet{workbook_add_worksheet(book_, nullptr), &table, std::vector<lxw_format*>(columns),
+              std::vector<size_t>(columns), 0};
+  if (sheet.sheet == nullptr) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED, "add a sheet to");
+  for (size_t column = 0; column < columns; ++column) {
+    if (const char* format = table.columns[column].number_format) {
+      sheet.formats[column] = workbook_add_format(book_);
+      format_set_num_format(sheet.formats[column], format);
+    }
+  }
+  if (header_ != Header::None) {
+    if (bold_ == nullptr) {
+      bold_ = workbook_add_format(book_);
+      format_set_bold(bold_);
+    }
+    for (size_t column = 0; column < columns; ++column) {
+      const Column& heading = table.columns[column];
+      const std::string& text = header_ == Header::En ? heading.name : heading.label;
+      worksheet_write_string(sheet.sheet, 0, static_cast<lxw_col_t>(column), text.c_str(), bold_);
+      sheet.widths[column] = text_width(text) + 2;  // and the filter's button
+    }
+    worksheet_freeze_panes(sheet.sheet, 1, 0);
+    sheet.rows = 1;
+  }
+  if (!sheets_.empty()) end(sheets_.back());
+  sheets_.push_back(std::move(sheet));
+  return true;
 }
 
 bool Workbook::failed(int code, const char* what) {
@@ -198,90 +207,80 @@ bool Workbook::failed(int code, const char* what) {
   return false;
 }
 
-void Workbook::fit(int column, size_t width) {
-  if (width > widths_[column]) widths_[column] = width;
-}
-
-void Workbook::cell(int column, std::string_view text) {
+void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
   int code = LXW_NO_ERROR;
   const auto col = static_cast<lxw_col_t>(column);
-  const auto row = static_cast<lxw_row_t>(row_);
-  if (text.empty()) return;                                   // a name or revised
-  if (column == NameColumn || (items_ > 3 && column == 2)) {  // or a history's sweep
-    const std::string name(text);
-    code = worksheet_write_string(sheet_, row, col, name.c_str(), nullptr);
-    fit(column, text_width(name));
-  } else if (column == items_ || column == items_ + 1) {
-    const bool with_day = column == items_ + 1;
+  const auto row = static_cast<lxw_row_t>(sheet.rows);
+  lxw_format* format = sheet.formats[column];
+  size_t width = 0;
+  if (cell.type == Cell::Type::Empty || cell.text.empty()) return;
+  if (cell.type == Cell::Type::Sjis || cell.type == Cell::Type::Utf8) {
+    std::string text;
+    if (cell.type == Cell::Type::Sjis) {
+      append_sjis_as_utf8(text, cell.text);
+    } else {
+      text = cell.text;
+    }
+    code = worksheet_write_string(sheet.sheet, row, col, text.c_str(), nullptr);
+    width = text_width(text);
+  } else if (cell.type == Cell::Type::Month || cell.type == Cell::Type::Day) {
+    const bool with_day = cell.type == Cell::Type::Day;
     std::string date;
-    if (!append_date(date, text, with_day)) return;  // empty, as in the table
+    if (!append_date(date, cell.text, with_day)) return;  // empty, as in the table
     lxw_datetime when = {
         atoi(date.c_str()), atoi(date.c_str() + 5), with_day ? atoi(date.c_str() + 8) : 1, 0, 0, 0};
     if (when.year < 1900) {
       // Before the first date that Excel has: as the table's text.
-      code = worksheet_write_string(sheet_, row, col, date.c_str(), nullptr);
+      code = worksheet_write_string(sheet.sheet, row, col, date.c_str(), nullptr);
     } else {
-      code = worksheet_write_datetime(sheet_, row, col, &when, formats_[column]);
+      code = worksheet_write_datetime(sheet.sheet, row, col, &when, format);
     }
-    fit(column, date.size());
+    width = date.size();
   } else {
-    const std::string number(text);
+    const std::string number(cell.text);
     const double value = strtod(number.c_str(), nullptr);
     if (std::isfinite(value)) {
-      code = worksheet_write_number(sheet_, row, col, value, formats_[column]);
+      code = worksheet_write_number(sheet.sheet, row, col, value, format);
     } else {
       // More digits than a double holds, which a workbook cannot store as a number: as text.
-      code = worksheet_write_string(sheet_, row, col, number.c_str(), nullptr);
+      code = worksheet_write_string(sheet.sheet, row, col, number.c_str(), nullptr);
     }
-    fit(column, formats_[column] != nullptr ? separated_width(text) : text.size());
+    width = format != nullptr ? separated_width(cell.text) : cell.text.size();
   }
+  sheet.widths[column] = std::max(sheet.widths[column], width);
   if (code != LXW_NO_ERROR && write_error_ == LXW_NO_ERROR) write_error_ = code;
 }
 
-bool Workbook::fits(long long rows) {
-  if (book_ == nullptr) return false;
-  if (row_ + rows <= max_rows_) return true;
-  error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
-           (header_ ? ", the header included)" : ")");
-  return false;
-}
-
-bool Workbook::add(const Block& block) {
-  if (!fits(block.periods)) return false;
-  std::string name;
-  append_sjis_as_utf8(name, block.name());
-  for (int k = 0; k < block.periods; ++k, ++row_) {
-    cell(0, block.code());
-    cell(NameColumn, name);
-    const char period[] = {static_cast<char>('1' + k), '\0'};
-    cell(2, period);
-    for (int item = 1; item <= ItemCount; ++item) cell(item + 2, block.field(item, k));
+bool Workbook::row(const std::vector<Cell>& cells) {
+  if (book_ == nullptr || sheets_.empty()) return false;
+  Sheet& sheet = sheets_.back();
+  if (sheet.rows >= max_rows_) {
+    error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
+             (header_ != Header::None ? ", the header included)" : ")");
+    return false;
   }
+  for (size_t column = 0; column < cells.size(); ++column) cell(sheet, column, cells[column]);
+  ++sheet.rows;
   return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
 }
 
-bool Workbook::add(const History::Row& row) {
-  if (!fits(1)) return false;
-  std::string name;
-  append_sjis_as_utf8(name, row.name);
-  const std::string_view leading[] = {row.code, name, row.sweep, row.revised};
-  for (int column = 0; column < 4; ++column) cell(column, leading[column]);
-  for (int item = 1; item <= ItemCount; ++item) cell(item + 3, row.fields[item - 1]);
-  ++row_;
-  return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
+// Sets the sheet's column widths and its filter, once its rows are written.
+void Workbook::end(Sheet& sheet) {
+  const size_t columns = sheet.widths.size();
+  for (size_t column = 0; column < columns; ++column) {
+    const double width = static_cast<double>(std::min<size_t>(sheet.widths[column] + 1, 255));
+    worksheet_set_column(sheet.sheet, static_cast<lxw_col_t>(column),
+                         static_cast<lxw_col_t>(column), width, nullptr);
+  }
+  if (header_ != Header::None) {
+    worksheet_autofilter(sheet.sheet, 0, 0, static_cast<lxw_row_t>(sheet.rows - 1),
+                         static_cast<lxw_col_t>(columns - 1));
+  }
 }
 
 bool Workbook::close() {
   if (book_ == nullptr) return false;
-  for (int column = 0; column < items_ + ItemCount; ++column) {
-    const double width = static_cast<double>(std::min<size_t>(widths_[column] + 1, 255));
-    worksheet_set_column(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
-                         width, nullptr);
-  }
-  if (header_) {
-    worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(row_ - 1),
-                         static_cast<lxw_col_t>(items_ + ItemCount - 1));
-  }
+  if (!sheets_.empty()) end(sheets_.back());
   const int code = workbook_close(book_);
   book_ = nullptr;
   if (code != LXW_NO_ERROR) return failed(code, "write");

@@ -1,4 +1,4 @@
-#include "tidy/rows.h"
+#include "tidy/writer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,31 @@
 
 namespace {
 
+using tidy::Cell;
 using tidy::Encoding;
 using tidy::Format;
 using tidy::Header;
+
+// What a text writer writes of table: its start, then rows.
+std::string written(const tidy::Table& table, Format format, Encoding encoding, Header header,
+                    const std::vector<std::vector<Cell>>& rows = {}) {
+  std::string out;
+  tidy::TextWriter writer(format, encoding, header, [&](std::string_view bytes) {
+    out += bytes;
+    return true;
+  });
+  writer.begin(table);
+  for (const std::vector<Cell>& cells : rows) writer.row(cells);
+  writer.finish();
+  return out;
+}
+
+// The block's rows, without a header.
+std::string block_rows(const tidy::Block& block, Format format, Encoding encoding) {
+  std::vector<std::vector<Cell>> rows(block.periods);
+  for (int k = 0; k < block.periods; ++k) tidy::block_cells(block, k, rows[k]);
+  return written(tidy::sweep_table(), format, encoding, Header::None, rows);
+}
 
 // Rows 8-10, 12 and 21-23 print two decimals.
 const char* zero(int item) {
@@ -63,8 +85,7 @@ class Rows : public testing::TestWithParam<RowCase> {};
 
 TEST_P(Rows, WriteTheNameQuotedAndEncoded) {
   const RowCase& c = GetParam();
-  std::string out;
-  tidy::append_rows(out, block_named(c.name), c.format, c.encoding);
+  std::string out = block_rows(block_named(c.name), c.format, c.encoding);
   std::string figures = Figures;
   if (c.format == Format::Tsv) {
     for (char& ch : figures) ch = ch == ',' ? '\t' : ch;
@@ -137,9 +158,8 @@ TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
       result = reader.line(line);
     }
     ASSERT_EQ(result, tidy::BlockReader::Result::Block) << reader.message();
-    std::string csv, jsonl;
-    tidy::append_rows(csv, reader.block(), Format::Csv, Encoding::Utf8);
-    tidy::append_rows(jsonl, reader.block(), Format::Jsonl, Encoding::Utf8);
+    const std::string csv = block_rows(reader.block(), Format::Csv, Encoding::Utf8);
+    const std::string jsonl = block_rows(reader.block(), Format::Jsonl, Encoding::Utf8);
     EXPECT_EQ(csv.substr(9, csv.find(",0,") - 9), c.csv) << csv;
     const size_t at = jsonl.find("\"period_end\":") + 13;
     EXPECT_EQ(jsonl.substr(at, jsonl.find(",\"months\"") - at), c.jsonl) << jsonl;
@@ -171,8 +191,8 @@ TEST(Rows, HeaderLines) {
        "証券コード\t会社名\t出典\t修正数\t決算年月日\t", true},
   };
   for (const Case& c : cases) {
-    std::string out;
-    tidy::append_start(out, c.format, c.encoding, c.header, c.history);
+    const tidy::Table& table = c.history ? tidy::history_table() : tidy::sweep_table();
+    const std::string out = written(table, c.format, c.encoding, c.header);
     EXPECT_EQ(out.substr(0, c.start.size()), c.start) << c.label;
     size_t lines = 0, delimiters = 0;
     for (char ch : out) {
@@ -181,7 +201,7 @@ TEST(Rows, HeaderLines) {
     }
     bool has_header = c.format != Format::Jsonl && c.header != Header::None;
     EXPECT_EQ(lines, has_header ? 1u : 0u) << c.label;
-    EXPECT_EQ(delimiters, has_header ? tidy::ColumnCount - 1u + c.history : 0u) << c.label;
+    EXPECT_EQ(delimiters, has_header ? table.columns.size() - 1 : 0u) << c.label;
   }
 }
 
@@ -190,10 +210,17 @@ TEST(Rows, HistorySweepAndRevised) {
   tidy::Block block = block_named("x");
   tidy::Fields fields;
   for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, 0);
-  std::string jsonl, csv;
-  tidy::append_history_row(jsonl, "1301", "x", "2025年/\xF0\x9F\x98\x80.csv", "", fields,
-                           Format::Jsonl, Encoding::Cp932);
-  tidy::append_history_row(csv, "1301", "x", "a,b.csv", "3", fields, Format::Csv, Encoding::Utf8);
+  auto row = [&](std::string_view sweep, std::string_view revised) {
+    std::vector<Cell> cells{tidy::figure_cell("1301"), tidy::sjis_cell("x"), tidy::utf8_cell(sweep),
+                            tidy::figure_cell(revised)};
+    cells.resize(tidy::history_table().columns.size());
+    tidy::item_cells(fields, &cells[4]);
+    return std::vector<std::vector<Cell>>{cells};
+  };
+  const std::string jsonl = written(tidy::history_table(), Format::Jsonl, Encoding::Cp932,
+                                    Header::None, row("2025年/\xF0\x9F\x98\x80.csv", ""));
+  const std::string csv = written(tidy::history_table(), Format::Csv, Encoding::Utf8, Header::None,
+                                  row("a,b.csv", "3"));
   EXPECT_EQ(jsonl,
             "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/?.csv\",\"revised\":null," +
                 std::string(JsonFigures));
@@ -204,8 +231,8 @@ TEST(Rows, HistorySweepAndRevised) {
 TEST(Usage, NamesEveryColumn) {
   const std::string usage = tidy::Usage;
   auto word_char = [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; };
-  for (int column = 0; column < tidy::ColumnCount; ++column) {
-    const std::string name = tidy::column_name(column);
+  for (const tidy::Column& column : tidy::sweep_table().columns) {
+    const std::string& name = column.name;
     bool named = false;
     for (size_t at = usage.find(name, usage.find("Columns:")); !named && at != std::string::npos;
          at = usage.find(name, at + 1)) {
