@@ -81,12 +81,12 @@ std::string wrapped(std::string_view text, size_t width) {
 // The column list, one name per column of the table.
 std::string columns() {
   std::string text = "Columns:";
-  for (int column = 0; column < ColumnCount; ++column) {
-    text += std::string(column == 0 ? " " : ", ") + column_name(column);
-    const ItemForm form = column < 3 ? ItemForm::Int : report_item(column - 2).form;
+  const std::vector<Column>& all = sweep_table().columns;
+  for (size_t column = 0; column < all.size(); ++column) {
+    text += std::string(column == 0 ? " " : ", ") + all[column].name;
     if (column == 2) text += " (1..3)";
-    if (form == ItemForm::YearMonth) text += " (YYYY-MM)";
-    if (form == ItemForm::Date) text += " (YYYY-MM-DD)";
+    if (all[column].kind == Kind::Month) text += " (YYYY-MM)";
+    if (all[column].kind == Kind::Day) text += " (YYYY-MM-DD)";
   }
   return wrapped(text + ". Figures as the sweep printed them.", 90);
 }
@@ -124,6 +124,8 @@ const Choice<Format> Formats[] = {
 const Choice<Encoding> Encodings[] = {
     {"utf-8", Encoding::Utf8}, {"utf-8-bom", Encoding::Utf8Bom}, {"cp932", Encoding::Cp932}};
 const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none", Header::None}};
+const Choice<Scale> Scales[] = {
+    {"yen", Scale::Yen}, {"thousand", Scale::Thousand}, {"million", Scale::Million}};
 
 }  // namespace
 
@@ -158,7 +160,8 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = arg.substr(equals + 1);
       arg.resize(equals);
-    } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "-o") {
+    } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "--unit" ||
+               arg == "-o") {
       if (i + 1 == args.size()) {
         error = arg + " needs a value";
         return Parsed::Wrong;
@@ -172,6 +175,8 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       ok = choose(arg, value, Encodings, options.encoding, error);
     } else if (arg == "--header") {
       ok = choose(arg, value, Headers, options.header, error);
+    } else if (arg == "--unit") {
+      ok = choose(arg, value, Scales, options.scale, error);
     } else if (arg == "-o") {
       if (has_output || value.empty()) {
         error = has_output ? "-o is given twice" : "-o needs a file name";
