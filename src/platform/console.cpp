@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/files.h"
-
 namespace {
 
 // Whether stdout and stderr are terminals: asked once, as the sweep writes them thousands of times.
@@ -12,9 +10,9 @@ enum class Kind { Unknown, Terminal, Other };
 Kind output_kind = Kind::Unknown, error_kind = Kind::Unknown;
 
 bool terminal(FILE* stream) {
-  if (stream != stdout && stream != stderr) return is_terminal(stream);
+  if (stream != stdout && stream != stderr) return stream_is_terminal(stream);
   Kind& kind = stream == stdout ? output_kind : error_kind;
-  if (kind == Kind::Unknown) kind = is_terminal(stream) ? Kind::Terminal : Kind::Other;
+  if (kind == Kind::Unknown) kind = stream_is_terminal(stream) ? Kind::Terminal : Kind::Other;
   return kind == Kind::Terminal;
 }
 
@@ -33,11 +31,10 @@ void write_text(FILE* stream, const char* text, size_t length) {
 }
 
 void report_error(const char* message) {
-  const char* reason = strerror(errno);
-  write_text(stderr, message, strlen(message));
-  write_text(stderr, ": ", 2);
-  write_text(stderr, reason, strlen(reason));
-  write_text(stderr, "\n", 1);
+  char text[512];
+  int length = snprintf(text, sizeof text, "%s: %s\n", message, strerror(errno));
+  if (length < 0) return;
+  write_text(stderr, text, static_cast<size_t>(length) < sizeof text ? length : sizeof text - 1);
 }
 
 bool status_line_possible() { return terminal(stderr); }

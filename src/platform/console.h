@@ -24,6 +24,8 @@ void show_status_line(const char* text, size_t length);
 // Removes the status line, if one is shown.
 void clear_status_line();
 
-// The platform's part: writes Shift_JIS text to stream, a terminal, in the terminal's character
+// The platform's part: whether stream is a terminal (on Windows a console, not any character
+// device); and writes Shift_JIS text to stream, a terminal, in the terminal's character
 // set (on Windows through the console's wide-character interface).
+bool stream_is_terminal(FILE* stream);
 void write_to_terminal(FILE* stream, const char* text, size_t length);

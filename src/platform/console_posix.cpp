@@ -3,12 +3,12 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <strings.h>
+#include <unistd.h>
 
-#include <string>
-#include <string_view>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/console.h"
-#include "platform/text_encoding.h"
 
 namespace {
 
@@ -21,16 +21,22 @@ iconv_t terminal_converter() {
   locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
   if (user == static_cast<locale_t>(0))
     user = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-  std::string charset = user != static_cast<locale_t>(0) ? nl_langinfo_l(CODESET, user) : "";
-  if (user != static_cast<locale_t>(0)) freelocale(user);
-  for (const char* sjis : {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI"}) {
-    if (strcasecmp(charset.c_str(), sjis) == 0) return NoConverter;
+  if (user == static_cast<locale_t>(0)) return NoConverter;
+  char target[64];
+  snprintf(target, sizeof target, "%s//TRANSLIT", nl_langinfo_l(CODESET, user));
+  freelocale(user);
+  constexpr const char* ShiftJis[] = {"SHIFT_JIS", "SHIFT-JIS",   "SJIS",
+                                      "CP932",     "WINDOWS-31J", "MS_KANJI"};
+  for (const char* sjis : ShiftJis) {
+    if (strncasecmp(target, sjis, strlen(sjis)) == 0 && target[strlen(sjis)] == '/')
+      return NoConverter;
   }
-  if (charset.empty()) return NoConverter;
-  return iconv_open((charset + "//TRANSLIT").c_str(), "CP932");
+  return iconv_open(target, "CP932");
 }
 
 }  // namespace
+
+bool stream_is_terminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 void write_to_terminal(FILE* stream, const char* text, size_t length) {
   static const iconv_t converter = terminal_converter();
@@ -38,24 +44,23 @@ void write_to_terminal(FILE* stream, const char* text, size_t length) {
     fwrite(text, 1, length, stream);
     return;
   }
-  std::string out;
   char buffer[1024];
-  std::string_view rest(text, length);
-  while (!rest.empty()) {
-    char* in = const_cast<char*>(rest.data());
-    size_t in_left = rest.size();
+  char* in = const_cast<char*>(text);
+  size_t in_left = length;
+  while (in_left > 0) {
     char* to = buffer;
-    size_t out_left = sizeof buffer;
+    size_t out_left = sizeof buffer - 1;
     size_t done = iconv(converter, &in, &in_left, &to, &out_left);
-    int error = errno;
-    out.append(buffer, to - buffer);
-    rest.remove_prefix(rest.size() - in_left);
-    if (done == static_cast<size_t>(-1) && error != E2BIG && !rest.empty()) {
-      // A byte or a character that has no place in the terminal's character set.
-      out += '?';
-      rest.remove_prefix(sjis_unit_length(rest));
+    if (done == static_cast<size_t>(-1) && errno != E2BIG && in_left > 0) {
+      // A byte or a character that has no place in the terminal's character set: one "?" for
+      // the byte, or for the pair that a lead byte starts.
+      auto lead = static_cast<unsigned char>(*in);
+      size_t unit = ((lead >= 0x81 && lead <= 0x9F) || lead >= 0xE0) && in_left > 1 ? 2 : 1;
+      *to++ = '?';
+      in += unit;
+      in_left -= unit;
       iconv(converter, nullptr, nullptr, nullptr, nullptr);
     }
+    fwrite(buffer, 1, to - buffer, stream);
   }
-  fwrite(out.data(), 1, out.size(), stream);
 }
