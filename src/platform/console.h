@@ -5,6 +5,7 @@
 // the status line kept at the bottom of standard error's terminal.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // Writes length bytes of Shift_JIS text to stream. A terminal receives it in its own character
@@ -23,6 +24,9 @@ void show_status_line(const char* text, size_t length);
 
 // Removes the status line, if one is shown.
 void clear_status_line();
+
+// Milliseconds on a clock that only goes forward, for the status line's times.
+int64_t monotonic_milliseconds();
 
 // The platform's part: whether stream is a terminal (on Windows a console, not any character
 // device); and writes Shift_JIS text to stream, a terminal, in the terminal's character

@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <strings.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -35,6 +36,12 @@ iconv_t terminal_converter() {
 }
 
 }  // namespace
+
+int64_t monotonic_milliseconds() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 bool stream_is_terminal(FILE* stream) { return isatty(fileno(stream)) == 1; }
 

@@ -4,6 +4,8 @@
 
 #include "platform/console.h"
 
+int64_t monotonic_milliseconds() { return static_cast<int64_t>(GetTickCount64()); }
+
 bool stream_is_terminal(FILE* stream) {
   DWORD mode = 0;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

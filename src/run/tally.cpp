@@ -1,6 +1,5 @@
 #include "run/tally.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -10,11 +9,6 @@
 namespace {
 
 constexpr int64_t RedrawMs = 100;
-
-int64_t now_ms() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // h:mm:ss, or m:ss under an hour.
 void format_duration(char* out, size_t size, int64_t ms) {
@@ -57,7 +51,7 @@ void write_codes(const SweepTally* tally, int8_t failure) {
 void start_tally(SweepTally* tally) {
   memset(tally, 0, sizeof *tally);
   tally->status_line = status_line_possible();
-  tally->started_ms = now_ms();
+  tally->started_ms = monotonic_milliseconds();
   tally->drawn_ms = -1;
 }
 
@@ -73,7 +67,7 @@ void count_code(SweepTally* tally, int code, int32_t result) {
 
 void show_progress(SweepTally* tally, int code) {
   if (!tally->status_line) return;
-  int64_t now = now_ms();
+  int64_t now = monotonic_milliseconds();
   if (tally->drawn_ms >= 0 && now - tally->drawn_ms < RedrawMs) return;
   tally->drawn_ms = now;
   int64_t elapsed = now - tally->started_ms;
