@@ -75,8 +75,9 @@ std::string canonical(std::string_view text) {
 }
 
 // Whether a reader of the workbook gets the number the printed text is. The library writes a
-// number with 16 significant digits (%.16G), which the reader takes to the nearest double; that
-// double, written in the fewest digits that give it back, must be the printed number.
+// number with 16 significant digits (%.16G), which the reader takes to the nearest double: that
+// must be value, the double nearest the printed text, and value must be the printed number or
+// be written in the fewest digits that give it back as the printed text.
 bool stored_exactly(const std::string& printed, double value) {
   if (!std::isfinite(value)) return false;
   // Up to 15 significant digits always come back.
@@ -85,12 +86,17 @@ bool stored_exactly(const std::string& printed, double value) {
   const size_t last = printed.find_last_of("123456789");
   const size_t point = printed.find('.');
   if (last - first + 1 - (point > first && point < last) <= 15) return true;
-  char written[40];
-  snprintf(written, sizeof written, "%.16G", value);
-  char shortest[40];
-  const std::to_chars_result end =
-      std::to_chars(shortest, shortest + sizeof shortest, strtod(written, nullptr));
-  return canonical(std::string_view(shortest, end.ptr - shortest)) == canonical(printed);
+  char text[64];
+  snprintf(text, sizeof text, "%.16G", value);
+  if (strtod(text, nullptr) != value) return false;
+  const std::string wanted = canonical(printed);
+  std::to_chars_result end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
+  if (canonical(std::string_view(text, end.ptr - text)) == wanted) return true;
+  // Past 15 significant digits with at most two decimals, a double is at least 2^43, and 12
+  // decimals write it exactly.
+  end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 12);
+  return end.ec == std::errc() && canonical(std::string_view(text, end.ptr - text)) == wanted;
 }
 
 time_t creation_time() {
@@ -344,8 +350,11 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
     if (stored_exactly(number, value)) {
       code = worksheet_write_number(sheet.sheet, row, col, value, format);
     } else {
-      // A figure the workbook would store as another number: as text.
-      code = worksheet_write_string(sheet.sheet, row, col, number.c_str(), nullptr);
+      // A figure the workbook would store as another number: as text, in yen where the
+      // heading says thousands or millions.
+      const bool yen = sheet.table->columns[column].unit == Unit::Yen && scale_ != Scale::Yen;
+      code = worksheet_write_string(sheet.sheet, row, col, (number + (yen ? "円" : "")).c_str(),
+                                    nullptr);
     }
     width = format != nullptr ? separated_width(cell.text) : cell.text.size();
   }
