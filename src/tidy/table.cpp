@@ -22,7 +22,9 @@ Table with_items(std::vector<Column> columns) {
     append_sjis_as_utf8(label, entry.label);
     columns.push_back({entry.column, label, item_kind(entry.form), entry.number_format});
   }
-  return {std::move(columns)};
+  Table table;
+  table.columns = std::move(columns);
+  return table;
 }
 
 // The numbers of a printed year/month or year/month/day, which the block grammar has checked.
@@ -52,11 +54,55 @@ const Table& sweep_table() {
 }
 
 const Table& history_table() {
-  static const Table table = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                         {"name", "会社名", Kind::Text, nullptr},
-                                         {"sweep", "出典", Kind::Text, nullptr},
-                                         {"revised", "修正数", Kind::Number, nullptr}});
+  static const Table table = [] {
+    Table history = with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                {"name", "会社名", Kind::Text, nullptr},
+                                {"sweep", "出典", Kind::Text, nullptr},
+                                {"revised", "修正数", Kind::Number, nullptr}});
+    history.sheet = "history";
+    history.sheet_label = "履歴";
+    return history;
+  }();
   return table;
+}
+
+const Table& changes_table() {
+  static const Table table = [] {
+    const char* const month = report_item(1).number_format;
+    Table changes;
+    changes.columns = {{"change", "変更", Kind::Text, nullptr},
+                       {"code", "証券コード", Kind::Number, nullptr},
+                       {"name", "会社名", Kind::Text, nullptr},
+                       {"period_end", history_table().columns[4].label, Kind::Month, month},
+                       {"figure", "項目", Kind::Text, nullptr},
+                       {"before", "変更前", Kind::Text, nullptr},
+                       {"before_sweep", "変更前の出典", Kind::Text, nullptr},
+                       {"after", "変更後", Kind::Text, nullptr},
+                       {"after_sweep", "変更後の出典", Kind::Text, nullptr}};
+    changes.sheet = "changes";
+    changes.sheet_label = "変更";
+    changes.frozen_columns = 3;
+    return changes;
+  }();
+  return table;
+}
+
+Table trend_table(const Column& figure, int first, int last) {
+  Table trend;
+  trend.columns = {{"code", "証券コード", Kind::Number, nullptr},
+                   {"name", "会社名", Kind::Text, nullptr},
+                   // The heading says what the sheet shows and how a marked year differs.
+                   {figure.name + " (italic: not a 12-month period)",
+                    figure.label + "の推移（斜体は12か月以外の期）", Kind::Text, nullptr}};
+  for (int year = first; year <= last; ++year) {
+    trend.columns.push_back(
+        {std::to_string(year), std::to_string(year) + "年", Kind::Number, figure.number_format});
+  }
+  trend.sheet = figure.name;
+  trend.sheet_label = figure.label;
+  trend.frozen_columns = 3;
+  trend.sparkline_column = 2;
+  return trend;
 }
 
 void item_cells(const Fields& fields, Cell* cells) {

@@ -29,6 +29,12 @@ struct Column {
 
 struct Table {
   std::vector<Column> columns;
+  std::string sheet;          // a workbook's sheet name with --header en or none; empty: default
+  std::string sheet_label;    // with --header ja, UTF-8
+  size_t frozen_columns = 0;  // the columns a workbook keeps in view at the left
+  // A workbook's column that shows each row's figures from the column after it to the last as
+  // a line (a sparkline); -1: none.
+  int sparkline_column = -1;
 };
 
 // One cell: text in Shift_JIS or UTF-8; a figure as printed; a date as printed (year/month, or
@@ -37,6 +43,7 @@ struct Cell {
   enum class Type : unsigned char { Empty, Sjis, Utf8, Figure, Month, Day };
   Type type = Type::Empty;
   std::string_view text;
+  bool marked = false;  // a figure of a period other than 12 months, which a workbook marks
 };
 
 inline Cell sjis_cell(std::string_view text) { return {Cell::Type::Sjis, text}; }
@@ -51,8 +58,16 @@ using Fields = std::array<std::string_view, ItemCount>;
 
 // The table of sweeps: code, name, period (1..3), then one column per item.
 const Table& sweep_table();
-// The table of a history: code, name, sweep (a file name) and revised, then one per item.
+// The table of a history: code, name, sweep (a file name) and revised, then one per item from
+// column HistoryItems on.
 const Table& history_table();
+constexpr int HistoryItems = 4;
+// The table of the changes across sweeps: change (restated, listed, gone, renamed), code, name,
+// period_end, figure, before, before_sweep, after, after_sweep.
+const Table& changes_table();
+// A trend sheet of the history table's column figure: code, name, its sparkline, then one column
+// per calendar year from first to last.
+Table trend_table(const Column& figure, int first, int last);
 // The cells of items 1..23, from cells[0] on.
 void item_cells(const Fields& fields, Cell* cells);
 // The sweep table's row of the block's period 0..block.periods-1.

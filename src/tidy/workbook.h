@@ -3,7 +3,9 @@
 // Tables as the worksheets of a workbook file, through libxlsxwriter in constant-memory mode:
 // figures as numbers, dates as dates, text as text.
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tidy/table.h"
@@ -30,6 +32,9 @@ class Workbook {
   // Writes the file; false, with the reason in error(), when it cannot. Without it, the
   // destructor leaves no workbook in the file.
   bool close();
+  // Copies the closed file through write, with the sheets' sparklines; false, with the reason in
+  // error() (empty when the write failed and reported itself), when it cannot.
+  bool copy(const std::function<bool(std::string_view bytes)>& write);
   const std::string& error() const { return error_; }
 
  private:
@@ -37,8 +42,11 @@ class Workbook {
     lxw_worksheet* sheet;
     const Table* table;
     std::vector<lxw_format*> formats;
+    std::vector<lxw_format*> marked;  // a marked figure's, made when first needed
     std::vector<size_t> widths;
-    long long rows;  // the next row's index
+    long long rows;        // the next row's index
+    std::string name;      // as the workbook names it
+    int sparkline_column;  // -1: none
   };
   bool failed(int code, const char* what);
   void cell(Sheet& sheet, size_t column, const Cell& cell);
