@@ -31,7 +31,7 @@ class SheetOutput : public TableWriter {
       io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
       return;
     }
-    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows);
+    book_ = std::make_unique<Workbook>(path_, options.header, options.scale, options.sheet_rows);
   }
   ~SheetOutput() override {
     book_.reset();
@@ -60,28 +60,30 @@ class SheetOutput : public TableWriter {
 
 // Writes the block's rows, one per period.
 bool write_block(TableWriter& writer, const Block& block, std::vector<Cell>& cells) {
+  std::string fiscal;
   for (int k = 0; k < block.periods; ++k) {
-    block_cells(block, k, cells);
+    block_cells(block, k, fiscal, cells);
     if (!writer.row(cells)) return false;
   }
   return true;
 }
 
-// The history table's cells of a row.
-void history_cells(const History::Row& row, std::vector<Cell>& cells) {
+// The history table's cells of a row; fiscal holds the fiscal period's text.
+void history_cells(const History::Row& row, std::string& fiscal, std::vector<Cell>& cells) {
   cells.resize(history_table().columns.size());
   cells[0] = figure_cell(row.code);
   cells[1] = sjis_cell(row.name);
   cells[2] = utf8_cell(row.sweep);
   cells[3] = figure_cell(row.revised);
-  item_cells(row.fields, &cells[HistoryItems]);
+  item_cells(row.fields, fiscal, &cells[HistoryItems]);
 }
 
 // Writes the history's rows.
 bool write_history(TableWriter& writer, const History& history) {
   std::vector<Cell> cells;
+  std::string fiscal;
   return writer.begin(history_table()) && history.each_row([&](const History::Row& row) {
-    history_cells(row, cells);
+    history_cells(row, fiscal, cells);
     return writer.row(cells);
   });
 }
@@ -132,12 +134,13 @@ int history_column(const std::string& name) {
 // year of period_end, the later period where two end in one year. A per-share figure's column
 // adjusted for splits (name_adjusted), where the history has one, gives the values.
 bool write_trends(TableWriter& writer, const History& history,
-                  const std::vector<std::string>& figures) {
+                  const std::vector<std::string>& figures, Scale scale) {
   const int end_column = history_column("period_end"), months_column = history_column("months");
   std::vector<Cell> cells;
+  std::string fiscal;
   int first = 9999, last = 0;
   history.each_row([&](const History::Row& row) {
-    history_cells(row, cells);
+    history_cells(row, fiscal, cells);
     const long long end = calendar_value(cells[end_column].text, false);
     if (end >= 0) {
       first = std::min(first, static_cast<int>(end / 100));
@@ -151,7 +154,7 @@ bool write_trends(TableWriter& writer, const History& history,
     const int shown = history_column(name);
     const int adjusted = history_column(name + "_adjusted");
     const int source = adjusted >= 0 ? adjusted : shown;
-    tables.push_back(trend_table(history_table().columns[shown], first, last));
+    tables.push_back(trend_table(history_table().columns[shown], first, last, scale));
     const size_t years = static_cast<size_t>(last - first + 1);
     // One company's row: its values held until its next company's row arrives.
     std::string code, company;
@@ -180,7 +183,7 @@ bool write_trends(TableWriter& writer, const History& history,
                              std::fill(seen.begin(), seen.end(), 0);
                              std::fill(marked.begin(), marked.end(), 0);
                            }
-                           history_cells(row, cells);
+                           history_cells(row, fiscal, cells);
                            const long long end = calendar_value(cells[end_column].text, false);
                            if (end < 0) return true;
                            // The rows come newest first: a year's first is its later period.
@@ -193,7 +196,7 @@ bool write_trends(TableWriter& writer, const History& history,
                            any = true;
                            values[year] = cells[source].text;
                            const std::string_view months = cells[months_column].text;
-                           marked[year] = !months.empty() && months != "12";
+                           marked[year] = !months.empty() && months != "12" && months != "0";
                            return true;
                          }) &&
                          put();
@@ -311,7 +314,7 @@ int convert(const Options& options, const Io& io) {
                         : write_history(*writer, history) &&
                               (options.format != Format::Xlsx ||
                                (write_changes(*writer, history, options.header) &&
-                                write_trends(*writer, history, options.trends))))) &&
+                                write_trends(*writer, history, options.trends, options.scale))))) &&
       writer->finish();
   if (!written) return Failed;
   if (options.history) io.report(Program + history.summary());

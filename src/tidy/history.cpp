@@ -173,9 +173,10 @@ bool History::each_change(
       const Fields first = split(period.first), latest = split(period.latest);
       for (int item = 1; item <= ItemCount; ++item) {
         if (!is_figure(item) || first[item - 1] == latest[item - 1]) continue;
-        changes.push_back({"restated", code, -std::get<1>(at->first), HistoryItems + item - 1,
-                           Cell::Type::Figure, std::string(first[item - 1]),
-                           std::string(latest[item - 1]), period.first_sweep, period.sweep});
+        changes.push_back({"restated", code, -std::get<1>(at->first),
+                           HistoryItems + item_column(item), Cell::Type::Figure,
+                           std::string(first[item - 1]), std::string(latest[item - 1]),
+                           period.first_sweep, period.sweep});
       }
     }
     std::stable_sort(changes.begin(), changes.end(),

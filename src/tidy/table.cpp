@@ -14,17 +14,20 @@ Kind item_kind(ItemForm form) {
                                      : Kind::Number;
 }
 
-// The leading columns, then one per item with its report label.
-Table with_items(std::vector<Column> columns) {
+// The leading columns, then one per item with its report label and the fiscal period's after
+// period_end.
+std::vector<Column> with_items(std::vector<Column> columns) {
   for (int item = 1; item <= ItemCount; ++item) {
     const ReportItem& entry = report_item(item);
     std::string label;
     append_sjis_as_utf8(label, entry.label);
-    columns.push_back({entry.column, label, item_kind(entry.form), entry.number_format});
+    columns.push_back(
+        {entry.column, label, item_kind(entry.form), entry.number_format, entry.unit, false});
+    if (item == 1) {
+      columns.push_back({"fiscal_period", "決算期", Kind::Text, nullptr, Unit::None, true});
+    }
   }
-  Table table;
-  table.columns = std::move(columns);
-  return table;
+  return columns;
 }
 
 // The numbers of a printed year/month or year/month/day, which the block grammar has checked.
@@ -46,76 +49,105 @@ std::array<long long, 3> date_parts(std::string_view printed) {
 
 }  // namespace
 
+std::string heading(const Column& column, Header header, Scale scale) {
+  const bool yen = column.unit == Unit::Yen;
+  if (header == Header::En) {
+    if (!yen || scale == Scale::Yen) return column.name;
+    return column.name + (scale == Scale::Thousand ? " (thousand yen)" : " (million yen)");
+  }
+  static const char* const Units[] = {"", "円", "円", "%", "株", "か月"};
+  const char* unit = Units[static_cast<int>(column.unit)];
+  if (yen && scale != Scale::Yen) unit = scale == Scale::Thousand ? "千円" : "百万円";
+  return *unit == '\0' ? column.label : column.label + "（" + unit + "）";
+}
+
+std::string number_format(const Column& column, Scale scale) {
+  std::string format = column.number_format != nullptr ? column.number_format : "";
+  // Excel's "," after the last digit divides what is shown by a thousand.
+  if (column.unit == Unit::Yen && scale != Scale::Yen) {
+    format += scale == Scale::Thousand ? "," : ",,";
+  }
+  return format;
+}
+
 const Table& sweep_table() {
-  static const Table table = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                         {"name", "会社名", Kind::Text, nullptr},
-                                         {"period", "期", Kind::Number, nullptr}});
+  static const Table table{with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                       {"name", "会社名", Kind::Text, nullptr},
+                                       {"period", "期", Kind::Number, nullptr}}),
+                           "決算", "results", 2};
   return table;
 }
 
 const Table& history_table() {
-  static const Table table = [] {
-    Table history = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                {"name", "会社名", Kind::Text, nullptr},
-                                {"sweep", "出典", Kind::Text, nullptr},
-                                {"revised", "修正数", Kind::Number, nullptr}});
-    history.sheet = "history";
-    history.sheet_label = "履歴";
-    return history;
-  }();
+  static const Table table{with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                       {"name", "会社名", Kind::Text, nullptr},
+                                       {"sweep", "出典", Kind::Text, nullptr},
+                                       {"revised", "修正数", Kind::Number, nullptr}}),
+                           "履歴", "history", 2};
   return table;
 }
 
 const Table& changes_table() {
   static const Table table = [] {
-    const char* const month = report_item(1).number_format;
-    Table changes;
-    changes.columns = {{"change", "変更", Kind::Text, nullptr},
-                       {"code", "証券コード", Kind::Number, nullptr},
-                       {"name", "会社名", Kind::Text, nullptr},
-                       {"period_end", history_table().columns[4].label, Kind::Month, month},
-                       {"figure", "項目", Kind::Text, nullptr},
-                       {"before", "変更前", Kind::Text, nullptr},
-                       {"before_sweep", "変更前の出典", Kind::Text, nullptr},
-                       {"after", "変更後", Kind::Text, nullptr},
-                       {"after_sweep", "変更後の出典", Kind::Text, nullptr}};
-    changes.sheet = "changes";
-    changes.sheet_label = "変更";
-    changes.frozen_columns = 3;
+    const Column& end = history_table().columns[HistoryItems];
+    Table changes{{{"change", "変更", Kind::Text, nullptr},
+                   {"code", "証券コード", Kind::Number, nullptr},
+                   {"name", "会社名", Kind::Text, nullptr},
+                   end,
+                   {"figure", "項目", Kind::Text, nullptr},
+                   {"before", "変更前", Kind::Text, nullptr},
+                   {"before_sweep", "変更前の出典", Kind::Text, nullptr},
+                   {"after", "変更後", Kind::Text, nullptr},
+                   {"after_sweep", "変更後の出典", Kind::Text, nullptr}},
+                  "変更",
+                  "changes",
+                  3};
     return changes;
   }();
   return table;
 }
 
-Table trend_table(const Column& figure, int first, int last) {
-  Table trend;
-  trend.columns = {{"code", "証券コード", Kind::Number, nullptr},
-                   {"name", "会社名", Kind::Text, nullptr},
-                   // The heading says what the sheet shows and how a marked year differs.
-                   {figure.name + " (italic: not a 12-month period)",
-                    figure.label + "の推移（斜体は12か月以外の期）", Kind::Text, nullptr}};
+Table trend_table(const Column& figure, int first, int last, Scale scale) {
+  // The sparklines' heading names the figure, its unit and how a marked year differs.
+  Table trend{{{"code", "証券コード", Kind::Number, nullptr},
+               {"name", "会社名", Kind::Text, nullptr},
+               {heading(figure, Header::En, scale) + ", italic: not a 12-month period",
+                heading(figure, Header::Ja, scale) + "の推移（斜体は12か月以外の期）", Kind::Text,
+                nullptr}},
+              figure.label,
+              figure.name,
+              3,
+              2};
   for (int year = first; year <= last; ++year) {
-    trend.columns.push_back(
-        {std::to_string(year), std::to_string(year) + "年", Kind::Number, figure.number_format});
+    trend.columns.push_back({std::to_string(year), std::to_string(year) + "年", Kind::Number,
+                             figure.number_format, figure.unit});
   }
-  trend.sheet = figure.name;
-  trend.sheet_label = figure.label;
-  trend.frozen_columns = 3;
-  trend.sparkline_column = 2;
   return trend;
 }
 
-void item_cells(const Fields& fields, Cell* cells) {
+std::string fiscal_period(std::string_view period_end, std::string_view months) {
+  const long long end = calendar_value(period_end, false);
+  if (end < 0) return "";
+  std::string text = std::to_string(end / 100) + "年" + std::to_string(end % 100) + "月期";
+  if (months != "12" && !months.empty() && months != "0") {
+    text += "（" + std::string(months) + "か月）";
+  }
+  return text;
+}
+
+void item_cells(const Fields& fields, std::string& fiscal, Cell* cells) {
+  fiscal = fiscal_period(fields[0], fields[2]);
   for (int item = 1; item <= ItemCount; ++item) {
     const ItemForm form = report_item(item).form;
     const Cell::Type type = form == ItemForm::YearMonth ? Cell::Type::Month
                             : form == ItemForm::Date    ? Cell::Type::Day
                                                         : Cell::Type::Figure;
-    cells[item - 1] = {type, fields[item - 1]};
+    cells[item == 1 ? 0 : item] = {type, fields[item - 1]};
   }
+  cells[1] = fiscal.empty() ? Cell{} : utf8_cell(fiscal);
 }
 
-void block_cells(const Block& block, int period, std::vector<Cell>& cells) {
+void block_cells(const Block& block, int period, std::string& fiscal, std::vector<Cell>& cells) {
   static const char* const Periods[] = {"1", "2", "3"};
   cells.resize(sweep_table().columns.size());
   cells[0] = figure_cell(block.code());
@@ -123,12 +155,14 @@ void block_cells(const Block& block, int period, std::vector<Cell>& cells) {
   cells[2] = figure_cell(Periods[period]);
   Fields fields;
   for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, period);
-  item_cells(fields, &cells[3]);
+  item_cells(fields, fiscal, &cells[3]);
 }
 
 long long calendar_value(std::string_view printed, bool with_day) {
   const auto [year, month, day] = date_parts(printed);
   if (year < 1 || year > 9999 || month < 1 || month > 12) return -1;
+  // What the sweep prints for a page without the date.
+  if (year == 1900 && month == 1 && (!with_day || day == 1)) return -1;
   if (!with_day) return year * 100 + month;
   static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);

@@ -150,8 +150,8 @@ std::string check_worksheet(const std::string& path, const std::string& part) {
 
 }  // namespace
 
-Workbook::Workbook(const std::string& path, Header header, long long max_rows)
-    : path_(path), header_(header), max_rows_(max_rows) {
+Workbook::Workbook(const std::string& path, Header header, Scale scale, long long max_rows)
+    : path_(path), header_(header), scale_(scale), max_rows_(max_rows) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
   book_ = workbook_new_opt(path.c_str(), &options);
@@ -171,16 +171,23 @@ Workbook::~Workbook() {
   if (book_ != nullptr) lxw_workbook_free(book_);
 }
 
+lxw_format* Workbook::format(const std::string& number_format) {
+  if (number_format.empty()) return nullptr;
+  lxw_format*& format = formats_[number_format];
+  if (format == nullptr) {
+    format = workbook_add_format(book_);
+    format_set_num_format(format, number_format.c_str());
+  }
+  return format;
+}
+
 bool Workbook::begin(const Table& table) {
   if (book_ == nullptr) return false;
   const size_t columns = table.columns.size();
-  std::string name = header_ == Header::Ja ? table.sheet_label : table.sheet;
-  if (!name.empty() && workbook_validate_sheet_name(book_, name.c_str()) != LXW_NO_ERROR) {
-    name = table.sheet;
-  }
-  Sheet sheet{workbook_add_worksheet(book_, name.empty() ? nullptr : name.c_str()),
+  std::string name = header_ == Header::En ? table.sheet_en : table.sheet;
+  if (workbook_validate_sheet_name(book_, name.c_str()) != LXW_NO_ERROR) name = table.sheet_en;
+  Sheet sheet{workbook_add_worksheet(book_, name.c_str()),
               &table,
-              std::vector<lxw_format*>(columns),
               std::vector<lxw_format*>(columns),
               std::vector<size_t>(columns),
               0,
@@ -189,28 +196,28 @@ bool Workbook::begin(const Table& table) {
   if (sheet.sheet == nullptr) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED, "add a sheet to");
   sheet.name = sheet.sheet->name;
   for (size_t column = 0; column < columns; ++column) {
-    if (const char* format = table.columns[column].number_format) {
-      sheet.formats[column] = workbook_add_format(book_);
-      format_set_num_format(sheet.formats[column], format);
-    }
+    sheet.formats[column] = format(number_format(table.columns[column], scale_));
   }
+  // A4 landscape, one page wide, the header row on every page.
+  worksheet_set_landscape(sheet.sheet);
+  worksheet_set_paper(sheet.sheet, 9);
+  worksheet_fit_to_pages(sheet.sheet, 1, 0);
   if (header_ != Header::None) {
     if (bold_ == nullptr) {
       bold_ = workbook_add_format(book_);
       format_set_bold(bold_);
     }
     for (size_t column = 0; column < columns; ++column) {
-      const Column& heading = table.columns[column];
-      const std::string& text = header_ == Header::En ? heading.name : heading.label;
+      const std::string text = heading(table.columns[column], header_, scale_);
       worksheet_write_string(sheet.sheet, 0, static_cast<lxw_col_t>(column), text.c_str(), bold_);
       sheet.widths[column] = text_width(text) + 2;  // and the filter's button
     }
+    worksheet_repeat_rows(sheet.sheet, 0, 0);
     sheet.rows = 1;
   }
-  if (sheet.rows > 0 || table.frozen_columns > 0) {
-    worksheet_freeze_panes(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
-                           static_cast<lxw_col_t>(table.frozen_columns));
-  }
+  // The rows' company stays in view: the header above, the frozen columns at the left.
+  worksheet_freeze_panes(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
+                         static_cast<lxw_col_t>(table.frozen_columns));
   if (!sheets_.empty()) end(sheets_.back());
   sheets_.push_back(std::move(sheet));
   return true;
@@ -229,15 +236,15 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
   lxw_format* format = sheet.formats[column];
   if (cell.marked) {
     // Italic on a pale shade, which also shows printed in black and white.
-    if (sheet.marked[column] == nullptr) {
-      sheet.marked[column] = workbook_add_format(book_);
-      format_set_italic(sheet.marked[column]);
-      format_set_bg_color(sheet.marked[column], 0xEDEDED);
-      if (const char* shown = sheet.table->columns[column].number_format) {
-        format_set_num_format(sheet.marked[column], shown);
-      }
+    const std::string shown = number_format(sheet.table->columns[column], scale_);
+    lxw_format*& italic = marked_[shown];
+    if (italic == nullptr) {
+      italic = workbook_add_format(book_);
+      format_set_italic(italic);
+      format_set_bg_color(italic, 0xEDEDED);
+      if (!shown.empty()) format_set_num_format(italic, shown.c_str());
     }
-    format = sheet.marked[column];
+    format = italic;
   }
   size_t width = 0;
   if (cell.type == Cell::Type::Empty || cell.text.empty()) return;
