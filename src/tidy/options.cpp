@@ -38,7 +38,7 @@ const char* const UsageStart =
     "  --trends FIGURE,...       a history workbook's trend sheets: one per figure (a column\n"
     "                            name), a row per company, a column per year and a sparkline;\n"
     "                            net_sales, operating_income, ordinary_income, net_income, eps,\n"
-    "                            dividend_per_share, roe unless given\n"
+    "                            dividend_per_share, roe unless given; --trends= for none\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  -h, --help                show this text\n"
     "  -V, --version             show the version\n"
@@ -158,9 +158,10 @@ const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none
 const Choice<Scale> Scales[] = {
     {"yen", Scale::Yen}, {"thousand", Scale::Thousand}, {"million", Scale::Million}};
 
-// The history table's figure columns named in list, comma-separated, each once.
+// The history table's figure columns named in list, comma-separated, each once; none when empty.
 bool trend_figures(const std::string& list, std::vector<std::string>& figures, std::string& error) {
   figures.clear();
+  if (list.empty()) return true;  // no trend sheet
   const std::vector<Column>& columns = history_table().columns;
   for (size_t at = 0; at <= list.size();) {
     const size_t comma = std::min(list.find(',', at), list.size());
