@@ -148,7 +148,7 @@ bool write_trends(TableWriter& writer, const History& history,
     }
     return true;
   });
-  if (first > last) first = last = 0;
+  if (first > last) first = 1, last = 0;  // no dated period: no year
   std::list<Table> tables;
   for (const std::string& name : figures) {
     const int shown = history_column(name);
