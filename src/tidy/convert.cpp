@@ -205,6 +205,16 @@ bool write_trends(TableWriter& writer, const History& history,
   return true;
 }
 
+// The tables of a history: its changes alone with --changes; else the history, and in a
+// workbook its changes and trend sheets too.
+bool write_history_tables(TableWriter& writer, const History& history, const Options& options) {
+  if (options.changes) return write_changes(writer, history, options.header);
+  if (!write_history(writer, history)) return false;
+  return options.format != Format::Xlsx ||
+         (write_changes(writer, history, options.header) &&
+          write_trends(writer, history, options.trends, options.scale));
+}
+
 }  // namespace
 
 int convert(const Options& options, const Io& io) {
@@ -309,13 +319,7 @@ int convert(const Options& options, const Io& io) {
     }
   }
   const bool written =
-      (!options.history ||
-       (options.changes ? write_changes(*writer, history, options.header)
-                        : write_history(*writer, history) &&
-                              (options.format != Format::Xlsx ||
-                               (write_changes(*writer, history, options.header) &&
-                                write_trends(*writer, history, options.trends, options.scale))))) &&
-      writer->finish();
+      (!options.history || write_history_tables(*writer, history, options)) && writer->finish();
   if (!written) return Failed;
   if (options.history) io.report(Program + history.summary());
   return skipped ? Skipped : Converted;
