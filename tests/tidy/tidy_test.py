@@ -219,16 +219,26 @@ class WholeSampleSweep(unittest.TestCase):
         the loss are written, and the message says where and what to run instead."""
         name = COMPANIES[9]["name"].encode("shift_jis")
         unassigned = SWEEP.replace(name, name + b"\x85\x40", 1)  # no character in code page 932
-        header = self.done.stdout.splitlines(True)[0]
-        rows_before = b"".join(
-            self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
-        )
+        table_lines = self.done.stdout.splitlines(True)
+        header = table_lines[0]
+
+        def rows_of(companies):
+            n = 1 + sum(len(c["periods"]) for c in COMPANIES[:companies])
+            return b"".join(table_lines[:n])
+
+        rows_before = rows_of(9)
+        rows_but_tenth = rows_before + b"".join(table_lines[len(rows_of(10).splitlines()) :])
+        # A pipe of Windows PowerShell 5.1 passes ASCII only.
+        piped = SWEEP.decode("cp932", errors="replace").encode("ascii", errors="replace")
+        utf16 = saved_by_powershell(SWEEP, "utf-16")
+        joined = saved_by_powershell(b"".join(SWEEP.splitlines(True)[: 10 * 24]), "utf-16")
+        joined += saved_by_powershell(b"".join(SWEEP.splitlines(True)[10 * 24 :]), "utf-16")
         # Shift_JIS, standard error first (2>&1), with names that read as UTF-8.
         captured = SWEEP
         for company, odd in zip(COMPANIES, (b"\xc3\xbd\xc3\xbd", b"\xcf\xb2 \xc3\xbd")):
             captured = captured.replace(company["name"].encode("shift_jis"), odd, 1)
         lines = captured.splitlines(True)
-        cases = [  # label, file, exit code, table, message
+        cases = [  # label, file, exit code, table, message, arguments
             ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
             ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
             (
@@ -243,8 +253,32 @@ class WholeSampleSweep(unittest.TestCase):
                 saved_by_powershell(unassigned, "utf-8"),
                 1,
                 rows_before,
-                b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
+                b"<stdin>:%d: the name " % (9 * 24 + 1),
             ),
+            (
+                "a '?' in a name, --keep-going",
+                saved_by_powershell(unassigned, "utf-16"),
+                2,
+                rows_but_tenth,
+                b"could not read a character there, or the name has a '?' of its own",
+                "--keep-going",
+            ),
+            (
+                "Windows PowerShell 5.1's pipe",
+                piped,
+                1,
+                header,
+                b"<stdin>:2: expected row 1 (\xe6\xb1\xba\xe7\xae\x97\xe5\xb9\xb4\xe6\x9c\x88"
+                b"\xe6\x97\xa5), found \"?????,2025/3,2024/3,2023/3\": the labels' characters arrived as '?'",
+            ),
+            (
+                "UTF-16 cut at an odd byte",
+                utf16[:-1],
+                1,
+                rows_of(len(COMPANIES) - 1),
+                b"it is cut off",
+            ),
+            ("two saved files joined", joined, 1, rows_of(10), b"<stdin>:241: a second byte-order"),
             (
                 "Shift_JIS that starts as UTF-8",
                 lines[0] + lines[24] + captured,
@@ -253,15 +287,15 @@ class WholeSampleSweep(unittest.TestCase):
                 b"<stdin>:2: summary line 1 is followed by another summary line",
             ),
         ]
-        for label, saved, code, table, message in cases:
+        for label, saved, code, table, message, *args in cases:
             with self.subTest(label):
-                done = tidy(stdin=saved)
+                done = tidy(*args, stdin=saved)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertEqual(done.stdout, self.done.stdout if table is None else table)
                 self.assertIn(message, done.stderr)
                 self.assertEqual(
                     b'cmd /c "kessan.exe > results.csv"' in done.stderr,
-                    code == 1 and b"summary line" not in message,
+                    code != 0 and b"summary line" not in message,
                 )
 
 
