@@ -51,10 +51,11 @@ size_t name_start(const std::wstring& path) {
   return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// A device by its reserved name, in any case and with any extension (NUL, con, nul.csv, COM1),
-// or a path in the device namespace (\\.\).
-bool is_device(const std::wstring& path) {
+// A device by its reserved name, in any case, with any extension and with a colon after it as
+// Windows accepts it (NUL, con, nul.csv, COM1, NUL:), or a path in the device namespace (\\.\).
+bool is_device(std::wstring path) {
   if (path.rfind(L"\\\\.\\", 0) == 0) return true;
+  if (path.size() > 2 && path.back() == L':') path.pop_back();
   std::wstring name = path.substr(name_start(path));
   name = name.substr(0, name.find(L'.'));
   while (!name.empty() && name.back() == L' ') name.pop_back();

@@ -55,7 +55,9 @@ int run(const tidy::Options& options) {
     }
     out = open_output(options.output, temporary, replaced, error);
     if (out == nullptr) {
-      say("cannot create a file beside " + shown + ": " + error);
+      // A device is written directly: no file beside it is made.
+      say((replaced.empty() ? "cannot write to " : "cannot create a file beside ") + shown + ": " +
+          error);
       return tidy::Failed;
     }
   }

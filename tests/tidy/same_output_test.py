@@ -213,6 +213,8 @@ class SameOutput(unittest.TestCase):
             ("wide names", ["-o", "résumé.csv", "決算.csv"], b"", 0, "", {"résumé.csv": table}),
             ("NUL", ["-o", "NUL", "s-a.csv"], b"", 0, "", {}),
             ("nul.csv", ["-o", "nul.csv", "s-a.csv"], b"", 0, "", {}),
+            ("NUL: with its colon", ["-o", "NUL:", "s-a.csv"], b"", 0, "", {}),
+            ("CON with no console", ["-o", "CON", "s-a.csv"], b"", 1, "cannot write to CON: ", {}),
             (
                 "wildcards",
                 ["-o", "t.csv", "s-?.csv", "*.csv", "?"],
