@@ -789,18 +789,28 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 )
 
     def test_output_that_cannot_be_written_fails(self):
+        """A full device is reported; a pipe that its reader closed (| head) ends the run
+        quietly, and the workbook's scratch file (made in TMPDIR, here the test's folder) goes."""
         if not os.path.exists("/dev/full"):
             self.skipTest("no /dev/full")
-        with open("/dev/full", "wb") as full:
-            done = subprocess.run(
-                tidy_command() + [str(self.good)],
-                stdout=full,
-                capture_output=False,
-                stderr=subprocess.PIPE,
-                timeout=TIMEOUT_S,
-            )
-        self.assertEqual(done.returncode, 1)
-        self.assertIn(b"cannot write standard output", done.stderr)
+        read, closed = os.pipe()
+        os.close(read)
+        for label, stdout, message in (
+            ("/dev/full", open("/dev/full", "wb"), b"cannot write standard output: "),
+            ("pipe closed by its reader", os.fdopen(closed, "wb"), b""),
+        ):
+            with self.subTest(label), stdout:
+                done = subprocess.run(
+                    tidy_command() + ["--format", "xlsx", str(self.good)],
+                    stdout=stdout,
+                    stderr=subprocess.PIPE,
+                    env=dict(os.environ, TMPDIR=str(self.path)),
+                    timeout=TIMEOUT_S,
+                )
+            self.assertEqual(done.returncode, 1)
+            self.assertIn(message, done.stderr)
+            self.assertEqual(bool(done.stderr), bool(message), done.stderr)
+            self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
 
 
 class BashCompletion(unittest.TestCase):
