@@ -24,7 +24,7 @@ const char* const Program = "kessan-tidy: ";
 
 // Copies the finished workbook through io.
 bool copy_file(const std::string& path, const Io& io) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
   if (!file) {
     io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
     return false;
@@ -59,7 +59,13 @@ class SheetOutput {
   bool add(const Rows& rows) {
     return book_ && (book_->add(rows) || report());
   }
-  bool finish() { return book_ && (book_->close() || report()) && copy_file(path_, io_); }
+  bool finish() {
+    if (!book_) return false;
+    scratch_file_in_use(true);
+    const bool closed = book_->close();
+    scratch_file_in_use(false);
+    return (closed || report()) && copy_file(path_, io_);
+  }
 
  private:
   bool report() {
