@@ -18,7 +18,7 @@
 #include "items/items.h"
 #include "tidy/block.h"
 #include "tidy/lines.h"
-#include "tidy/rows.h"
+#include "tidy/writer.h"
 
 namespace {
 
@@ -30,8 +30,20 @@ using tidy::Format;
 std::string convert(const std::string& text, Format format, Encoding encoding, bool keep_going) {
   BlockReader reader;
   std::string out;
+  tidy::TextWriter writer(format, encoding, tidy::Header::None, [&](std::string_view bytes) {
+    out += bytes;
+    return true;
+  });
+  writer.begin(tidy::sweep_table());
+  std::vector<tidy::Cell> cells;
+  std::string fiscal;
   auto go_on = [&](BlockReader::Result result) {
-    if (result == BlockReader::Result::Block) append_rows(out, reader.block(), format, encoding);
+    if (result == BlockReader::Result::Block) {
+      for (int k = 0; k < reader.block().periods; ++k) {
+        tidy::block_cells(reader.block(), k, fiscal, cells);
+        writer.row(cells);
+      }
+    }
     return result != BlockReader::Result::Refused || keep_going;
   };
   tidy::Line line;
@@ -44,7 +56,11 @@ std::string convert(const std::string& text, Format format, Encoding encoding, b
       line.text.remove_suffix(1);
     ++line.number;
     at = end + 1;
-    if (!go_on(reader.line(line))) return out;
+    if (!go_on(reader.line(line))) {
+      writer.finish();
+      writer.finish();
+      return out;
+    }
   }
   go_on(reader.end(line.number));
   return out;

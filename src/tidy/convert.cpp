@@ -10,8 +10,8 @@
 #include "tidy/block.h"
 #include "tidy/decode.h"
 #include "tidy/history.h"
-#include "tidy/rows.h"
 #include "tidy/workbook.h"
+#include "tidy/writer.h"
 
 namespace tidy {
 
@@ -38,8 +38,8 @@ bool copy_file(const std::string& path, const Io& io) {
   return false;
 }
 
-// The table as a workbook, built in a scratch file and written through io only when whole.
-class SheetOutput {
+// Tables as a workbook, built in a scratch file and written through io only when whole.
+class SheetOutput : public TableWriter {
  public:
   SheetOutput(const Options& options, const Io& io) : io_(io) {
     std::string error;
@@ -48,18 +48,19 @@ class SheetOutput {
       io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
       return;
     }
-    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows, options.history);
+    book_ = std::make_unique<Workbook>(path_, options.header, options.scale, options.sheet_rows);
   }
-  ~SheetOutput() {
+  ~SheetOutput() override {
     book_.reset();
     if (!path_.empty()) remove_scratch_file(path_);
   }
   bool ready() const { return book_ != nullptr; }
-  template <typename Rows>
-  bool add(const Rows& rows) {
-    return book_ && (book_->add(rows) || report());
+  bool begin(const Table& table) override { return book_ && (book_->begin(table) || report()); }
+  bool row(const std::vector<Cell>& cells) override {
+    return book_ && (book_->row(cells) || report());
   }
-  bool finish() {
+  bool flush() override { return true; }  // a workbook is written whole or not at all
+  bool finish() override {
     if (!book_) return false;
     scratch_file_in_use(true);
     const bool closed = book_->close();
@@ -76,6 +77,30 @@ class SheetOutput {
   std::string path_;
   std::unique_ptr<Workbook> book_;
 };
+
+// Writes the block's rows, one per period.
+bool write_block(TableWriter& writer, const Block& block, std::vector<Cell>& cells) {
+  std::string fiscal;
+  for (int k = 0; k < block.periods; ++k) {
+    block_cells(block, k, fiscal, cells);
+    if (!writer.row(cells)) return false;
+  }
+  return true;
+}
+
+// Writes the history's rows.
+bool write_history(TableWriter& writer, const History& history) {
+  std::vector<Cell> cells(history_table().columns.size());
+  std::string fiscal;
+  return writer.begin(history_table()) && history.each_row([&](const History::Row& row) {
+    cells[0] = figure_cell(row.code);
+    cells[1] = sjis_cell(row.name);
+    cells[2] = utf8_cell(row.sweep);
+    cells[3] = figure_cell(row.revised);
+    item_cells(row.fields, fiscal, &cells[4]);
+    return writer.row(cells);
+  });
+}
 
 }  // namespace
 
@@ -110,18 +135,19 @@ int convert(const Options& options, const Io& io) {
     again[i] = reopens;
     if (reopens && (!keep || ++kept > KeptOpen)) sources[i] = nullptr;
   }
-  std::unique_ptr<SheetOutput> sheet;
+  std::unique_ptr<TableWriter> writer;
   if (options.format == Format::Xlsx) {
-    sheet = std::make_unique<SheetOutput>(options, io);
+    auto sheet = std::make_unique<SheetOutput>(options, io);
     if (!sheet->ready()) return Failed;
+    writer = std::move(sheet);
+  } else {
+    writer =
+        std::make_unique<TextWriter>(options.format, options.encoding, options.header, io.write);
   }
-  std::string out;
-  out.reserve(FlushSize + 64 * 1024);
   // A history is written only once every input has been read.
   History history;
-  if (!options.history && !sheet) {
-    append_start(out, options.format, options.encoding, options.header);
-  }
+  std::vector<Cell> cells(sweep_table().columns.size());
+  if (!options.history && !writer->begin(sweep_table())) return Failed;
   bool skipped = false;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const std::string name = shown(inputs[i]);
@@ -129,7 +155,7 @@ int convert(const Options& options, const Io& io) {
     bool reopens = false;
     if (!sources[i] && !io.open(inputs[i], sources[i], reopens, reason)) {
       io.report(Program + name + ": cannot open: " + reason);
-      io.write(out);
+      writer->flush();
       return Failed;
     }
     auto decoder = std::make_shared<Decoder>(std::move(sources[i]));
@@ -143,7 +169,7 @@ int convert(const Options& options, const Io& io) {
     auto refused = [&](long long at, const std::string& message) {
       io.report(Program + name + ":" + std::to_string(at) + ": " + message);
       skipped = true;
-      if (!options.keep_going) io.write(out);
+      if (!options.keep_going) writer->flush();
       return options.keep_going;
     };
     for (;;) {
@@ -154,7 +180,7 @@ int convert(const Options& options, const Io& io) {
                             ": " + strerror(errno)
                       : Program + name + ":" + std::to_string(line.number + 1) + ": " +
                             decoder->refusal());
-        io.write(out);
+        writer->flush();
         return Failed;
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
@@ -172,14 +198,8 @@ int convert(const Options& options, const Io& io) {
         }
       } else if (result == BlockReader::Result::Block && options.history) {
         history.add(reader.block());
-      } else if (result == BlockReader::Result::Block && sheet) {
-        if (!sheet->add(reader.block())) return Failed;
       } else if (result == BlockReader::Result::Block) {
-        append_rows(out, reader.block(), options.format, options.encoding);
-        if (out.size() >= FlushSize) {
-          if (!io.write(out)) return Failed;
-          out.clear();
-        }
+        if (!write_block(*writer, reader.block(), cells)) return Failed;
       } else if (result == BlockReader::Result::Refused) {
         // A converted file whose first block is wrong was most likely read through a console
         // of another code page, which turned the labels into other characters; the sweep's own
@@ -204,16 +224,7 @@ int convert(const Options& options, const Io& io) {
       skipped = true;
     }
   }
-  bool written = false;
-  if (options.history && sheet) {
-    written = history.each_row([&](const History::Row& row) { return sheet->add(row); }) &&
-              sheet->finish();
-  } else if (options.history) {
-    append_start(out, options.format, options.encoding, options.header, true);
-    written = io.write(out) && history.write(options.format, options.encoding, io.write);
-  } else {
-    written = sheet ? sheet->finish() : io.write(out);
-  }
+  const bool written = (!options.history || write_history(*writer, history)) && writer->finish();
   if (!written) return Failed;
   if (options.history) io.report(Program + history.summary());
   return skipped ? Skipped : Converted;

@@ -109,21 +109,6 @@ bool History::each_row(const std::function<bool(const Row& row)>& take) const {
   return true;
 }
 
-bool History::write(Format format, Encoding encoding,
-                    const std::function<bool(std::string_view bytes)>& write) const {
-  constexpr size_t FlushSize = 1 << 20;
-  std::string out;
-  const bool written = each_row([&](const Row& row) {
-    append_history_row(out, row.code, row.name, row.sweep, row.revised, row.fields, format,
-                       encoding);
-    if (out.size() < FlushSize) return true;
-    const bool ok = write(out);
-    out.clear();
-    return ok;
-  });
-  return written && write(out);
-}
-
 std::string History::summary() const {
   size_t periods = 0, revised = 0, undated = 0;
   for (const auto& [key, period] : periods_) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tidy/block.h"
-#include "tidy/rows.h"
+#include "tidy/table.h"
 
 namespace tidy {
 
@@ -35,9 +35,6 @@ class History {
   // Calls take with each row: by code, then period_end newest first, then the rows without a
   // calendar date, newest sweep first. False as soon as take returns false.
   bool each_row(const std::function<bool(const Row& row)>& take) const;
-  // Writes the rows as text; false when write failed.
-  bool write(Format format, Encoding encoding,
-             const std::function<bool(std::string_view bytes)>& write) const;
   // Sweeps read, companies, periods, periods revised, rows without a calendar date.
   std::string summary() const;
 

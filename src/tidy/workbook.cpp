@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -19,8 +20,6 @@
 namespace tidy {
 
 namespace {
-
-constexpr int NameColumn = 1;
 
 // Columns that Excel shows a full-width character in take about two of its width units.
 size_t text_width(std::string_view utf8) {
@@ -47,6 +46,53 @@ size_t separated_width(std::string_view text) {
   return text.size() + (digits > 0 ? (digits - 1) / 3 : 0);
 }
 
+// A decimal number's digits without leading or trailing zeros and the power of ten of its last
+// digit, with its sign: "-0120.50" and "-1.205E+2" are both "-1205e-1"; zero is "0".
+std::string canonical(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative || (!text.empty() && text[0] == '+')) text.remove_prefix(1);
+  std::string digits;
+  long long power = 0;
+  bool point = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      point = true;
+    } else if (c == 'e' || c == 'E') {
+      power += strtoll(std::string(text.substr(i + 1)).c_str(), nullptr, 10);
+      break;
+    } else {
+      if (!(digits.empty() && c == '0')) digits += c;
+      if (point) --power;
+    }
+  }
+  while (!digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    ++power;
+  }
+  if (digits.empty()) return "0";
+  return (negative ? "-" : "") + digits + "e" + std::to_string(power);
+}
+
+// Whether a reader of the workbook gets the number the printed text is. The library writes a
+// number with 16 significant digits (%.16G), which the reader takes to the nearest double; that
+// double, written in the fewest digits that give it back, must be the printed number.
+bool stored_exactly(const std::string& printed, double value) {
+  if (!std::isfinite(value)) return false;
+  // Up to 15 significant digits always come back.
+  const size_t first = printed.find_first_of("123456789");
+  if (first == std::string::npos) return true;
+  const size_t last = printed.find_last_of("123456789");
+  const size_t point = printed.find('.');
+  if (last - first + 1 - (point > first && point < last) <= 15) return true;
+  char written[40];
+  snprintf(written, sizeof written, "%.16G", value);
+  char shortest[40];
+  const std::to_chars_result end =
+      std::to_chars(shortest, shortest + sizeof shortest, strtod(written, nullptr));
+  return canonical(std::string_view(shortest, end.ptr - shortest)) == canonical(printed);
+}
+
 time_t creation_time() {
   const char* epoch = getenv("SOURCE_DATE_EPOCH");
   if (epoch != nullptr && *epoch != '\0') {
@@ -57,6 +103,43 @@ time_t creation_time() {
   return time(nullptr);
 }
 
+// Checks XML text given in pieces: UTF-8 of characters XML allows (no controls but tab, LF and
+// CR, no U+FFFE or U+FFFF), so that a reader does not stop at a row.
+class XmlText {
+ public:
+  void add(const unsigned char* bytes, size_t size) {
+    for (size_t i = 0; i < size && good_; ++i) {
+      const unsigned char c = bytes[i];
+      if (left_ > 0) {
+        good_ = (c & 0xC0) == 0x80;
+        point_ = point_ << 6 | (c & 0x3F);
+        if (--left_ == 0) good_ = point_ >= least_ && allowed(point_);
+        continue;
+      }
+      if (c < 0x80) {
+        good_ = allowed(c);
+      } else if (c >= 0xC2 && c <= 0xF4) {
+        left_ = c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        static const char32_t Least[] = {0, 0x80, 0x800, 0x10000};
+        least_ = Least[left_];
+        point_ = c & (0x3F >> left_);
+      } else {
+        good_ = false;
+      }
+    }
+  }
+  bool whole() const { return good_ && left_ == 0; }
+
+ private:
+  static bool allowed(char32_t c) {
+    return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && (c < 0xD800 || c > 0xDFFF) &&
+           c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
+  }
+  bool good_ = true;
+  int left_ = 0;  // continuation bytes still to come
+  char32_t point_ = 0, least_ = 0;
+};
+
 uint32_t little_endian(const unsigned char* bytes, int size) {
   uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
@@ -64,8 +147,9 @@ uint32_t little_endian(const unsigned char* bytes, int size) {
 }
 
 // Reads the worksheet back from the finished file: its entry in the zip's central directory,
-// inflated, must have the recorded size and CRC and end the XML. libxlsxwriter does not report
-// a failed write to its own temporary files, which leaves the worksheet cut short. "" when whole.
+// inflated, must have the recorded size and CRC, be text XML allows and end the XML. libxlsxwriter
+// does not report a failed write to its own temporary files, which leaves the worksheet cut short.
+// "" when whole.
 std::string check_worksheet(const std::string& path) {
   static const char Sheet[] = "xl/worksheets/sheet1.xml";
   static const char End[] = "</worksheet>";
@@ -120,6 +204,7 @@ std::string check_worksheet(const std::string& path) {
   unsigned char in[1 << 15], out[1 << 15];
   char tail[sizeof End - 1] = {};
   uLong sum = crc32(0, nullptr, 0);
+  XmlText text;
   int status = Z_OK;
   while (status == Z_OK) {
     if (stream.avail_in == 0 && packed > 0) {
@@ -134,6 +219,7 @@ std::string check_worksheet(const std::string& path) {
     status = inflate(&stream, Z_NO_FLUSH);
     const size_t got = sizeof out - stream.avail_out;
     sum = crc32(sum, out, static_cast<uInt>(got));
+    text.add(out, got);
     // The last bytes written so far, for the end of the XML.
     const size_t kept = std::min(got, sizeof tail);
     memmove(tail, tail + kept, sizeof tail - kept);
@@ -146,16 +232,14 @@ std::string check_worksheet(const std::string& path) {
     return std::string("its ") + Sheet + " does not inflate to the recorded size and CRC";
   }
   if (memcmp(tail, End, sizeof tail) != 0) return std::string("its ") + Sheet + " is cut short";
+  if (!text.whole()) return std::string("its ") + Sheet + " holds text that is not XML";
   return "";
 }
 
 }  // namespace
 
-Workbook::Workbook(const std::string& path, Header header, long long max_rows, bool history)
-    : path_(path),
-      max_rows_(max_rows),
-      items_(column_count(history) - ItemCount),
-      header_(header != Header::None) {
+Workbook::Workbook(const std::string& path, Header header, Scale scale, long long max_rows)
+    : path_(path), header_(header), scale_(scale), max_rows_(max_rows) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
   book_ = workbook_new_opt(path.c_str(), &options);
@@ -169,27 +253,54 @@ Workbook::Workbook(const std::string& path, Header header, long long max_rows, b
   properties.comments = const_cast<char*>(comments.c_str());
   properties.created = creation_time();
   workbook_set_properties(book_, &properties);
-  sheet_ = workbook_add_worksheet(book_, nullptr);
-  for (int column = items_; column < items_ + ItemCount; ++column) {
-    if (const char* format = report_item(column - items_ + 1).number_format) {
-      formats_[column] = workbook_add_format(book_);
-      format_set_num_format(formats_[column], format);
-    }
-  }
-  if (!header_) return;
-  lxw_format* bold = workbook_add_format(book_);
-  format_set_bold(bold);
-  for (int column = 0; column < items_ + ItemCount; ++column) {
-    const std::string text = column_heading(column, header, items_ > 3);
-    worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(column), text.c_str(), bold);
-    fit(column, text_width(text) + 2);  // and the filter's button
-  }
-  worksheet_freeze_panes(sheet_, 1, 0);
-  row_ = 1;
 }
 
 Workbook::~Workbook() {
   if (book_ != nullptr) lxw_workbook_free(book_);
+}
+
+lxw_format* Workbook::format(const std::string& number_format) {
+  if (number_format.empty()) return nullptr;
+  lxw_format*& format = formats_[number_format];
+  if (format == nullptr) {
+    format = workbook_add_format(book_);
+    format_set_num_format(format, number_format.c_str());
+  }
+  return format;
+}
+
+bool Workbook::begin(const Table& table) {
+  if (book_ == nullptr) return false;
+  const size_t columns = table.columns.size();
+  Sheet sheet{workbook_add_worksheet(book_, header_ == Header::En ? table.sheet_en : table.sheet),
+              &table, std::vector<lxw_format*>(columns), std::vector<size_t>(columns), 0};
+  if (sheet.sheet == nullptr) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED, "add a sheet to");
+  for (size_t column = 0; column < columns; ++column) {
+    sheet.formats[column] = format(number_format(table.columns[column], scale_));
+  }
+  // A4 landscape, one page wide, the header row on every page.
+  worksheet_set_landscape(sheet.sheet);
+  worksheet_set_paper(sheet.sheet, 9);
+  worksheet_fit_to_pages(sheet.sheet, 1, 0);
+  if (header_ != Header::None) {
+    if (bold_ == nullptr) {
+      bold_ = workbook_add_format(book_);
+      format_set_bold(bold_);
+    }
+    for (size_t column = 0; column < columns; ++column) {
+      const std::string text = heading(table.columns[column], header_, scale_);
+      worksheet_write_string(sheet.sheet, 0, static_cast<lxw_col_t>(column), text.c_str(), bold_);
+      sheet.widths[column] = text_width(text) + 2;  // and the filter's button
+    }
+    worksheet_repeat_rows(sheet.sheet, 0, 0);
+    sheet.rows = 1;
+  }
+  // The rows' company stays in view: the header above, the frozen columns at the left.
+  worksheet_freeze_panes(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
+                         static_cast<lxw_col_t>(table.frozen_columns));
+  if (!sheets_.empty()) end(sheets_.back());
+  sheets_.push_back(std::move(sheet));
+  return true;
 }
 
 bool Workbook::failed(int code, const char* what) {
@@ -198,97 +309,89 @@ bool Workbook::failed(int code, const char* what) {
   return false;
 }
 
-void Workbook::fit(int column, size_t width) {
-  if (width > widths_[column]) widths_[column] = width;
-}
-
-void Workbook::cell(int column, std::string_view text) {
+void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
   int code = LXW_NO_ERROR;
   const auto col = static_cast<lxw_col_t>(column);
-  const auto row = static_cast<lxw_row_t>(row_);
-  if (text.empty()) return;                                   // a name or revised
-  if (column == NameColumn || (items_ > 3 && column == 2)) {  // or a history's sweep
-    const std::string name(text);
-    code = worksheet_write_string(sheet_, row, col, name.c_str(), nullptr);
-    fit(column, text_width(name));
-  } else if (column == items_ || column == items_ + 1) {
-    const bool with_day = column == items_ + 1;
+  const auto row = static_cast<lxw_row_t>(sheet.rows);
+  lxw_format* format = sheet.formats[column];
+  size_t width = 0;
+  if (cell.type == Cell::Type::Empty || cell.text.empty()) return;
+  if (cell.type == Cell::Type::Sjis || cell.type == Cell::Type::Utf8) {
+    std::string text;
+    if (cell.type == Cell::Type::Sjis) {
+      append_sjis_as_utf8(text, cell.text);
+    } else {
+      append_valid_utf8(text, cell.text, true);
+    }
+    code = worksheet_write_string(sheet.sheet, row, col, text.c_str(), nullptr);
+    width = text_width(text);
+  } else if (cell.type == Cell::Type::Month || cell.type == Cell::Type::Day) {
+    const bool with_day = cell.type == Cell::Type::Day;
     std::string date;
-    if (!append_date(date, text, with_day)) return;  // empty, as in the table
+    if (!append_date(date, cell.text, with_day)) return;  // empty, as in the table
     lxw_datetime when = {
         atoi(date.c_str()), atoi(date.c_str() + 5), with_day ? atoi(date.c_str() + 8) : 1, 0, 0, 0};
     if (when.year < 1900) {
       // Before the first date that Excel has: as the table's text.
-      code = worksheet_write_string(sheet_, row, col, date.c_str(), nullptr);
+      code = worksheet_write_string(sheet.sheet, row, col, date.c_str(), nullptr);
     } else {
-      code = worksheet_write_datetime(sheet_, row, col, &when, formats_[column]);
+      code = worksheet_write_datetime(sheet.sheet, row, col, &when, format);
     }
-    fit(column, date.size());
+    width = date.size();
   } else {
-    const std::string number(text);
+    const std::string number(cell.text);
     const double value = strtod(number.c_str(), nullptr);
-    if (std::isfinite(value)) {
-      code = worksheet_write_number(sheet_, row, col, value, formats_[column]);
+    if (stored_exactly(number, value)) {
+      code = worksheet_write_number(sheet.sheet, row, col, value, format);
     } else {
-      // More digits than a double holds, which a workbook cannot store as a number: as text.
-      code = worksheet_write_string(sheet_, row, col, number.c_str(), nullptr);
+      // A figure the workbook would store as another number: as text.
+      code = worksheet_write_string(sheet.sheet, row, col, number.c_str(), nullptr);
     }
-    fit(column, formats_[column] != nullptr ? separated_width(text) : text.size());
+    width = format != nullptr ? separated_width(cell.text) : cell.text.size();
   }
+  sheet.widths[column] = std::max(sheet.widths[column], width);
   if (code != LXW_NO_ERROR && write_error_ == LXW_NO_ERROR) write_error_ = code;
 }
 
-bool Workbook::fits(long long rows) {
-  if (book_ == nullptr) return false;
-  if (row_ + rows <= max_rows_) return true;
-  error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
-           (header_ ? ", the header included)" : ")");
-  return false;
-}
-
-bool Workbook::add(const Block& block) {
-  if (!fits(block.periods)) return false;
-  std::string name;
-  append_sjis_as_utf8(name, block.name());
-  for (int k = 0; k < block.periods; ++k, ++row_) {
-    cell(0, block.code());
-    cell(NameColumn, name);
-    const char period[] = {static_cast<char>('1' + k), '\0'};
-    cell(2, period);
-    for (int item = 1; item <= ItemCount; ++item) cell(item + 2, block.field(item, k));
+bool Workbook::row(const std::vector<Cell>& cells) {
+  if (book_ == nullptr || sheets_.empty()) return false;
+  Sheet& sheet = sheets_.back();
+  if (sheet.rows >= max_rows_) {
+    error_ = "the table has more rows than a worksheet holds (" + std::to_string(max_rows_) +
+             (header_ != Header::None ? ", the header included)" : ")");
+    return false;
   }
+  for (size_t column = 0; column < cells.size(); ++column) cell(sheet, column, cells[column]);
+  ++sheet.rows;
   return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
 }
 
-bool Workbook::add(const History::Row& row) {
-  if (!fits(1)) return false;
-  std::string name;
-  append_sjis_as_utf8(name, row.name);
-  const std::string_view leading[] = {row.code, name, row.sweep, row.revised};
-  for (int column = 0; column < 4; ++column) cell(column, leading[column]);
-  for (int item = 1; item <= ItemCount; ++item) cell(item + 3, row.fields[item - 1]);
-  ++row_;
-  return write_error_ == LXW_NO_ERROR || failed(write_error_, "write");
+// Sets the sheet's column widths and its filter, once its rows are written.
+void Workbook::end(Sheet& sheet) {
+  const size_t columns = sheet.widths.size();
+  for (size_t column = 0; column < columns; ++column) {
+    const double width = static_cast<double>(std::min<size_t>(sheet.widths[column] + 1, 255));
+    worksheet_set_column(sheet.sheet, static_cast<lxw_col_t>(column),
+                         static_cast<lxw_col_t>(column), width, nullptr);
+  }
+  if (header_ != Header::None) {
+    worksheet_autofilter(sheet.sheet, 0, 0, static_cast<lxw_row_t>(sheet.rows - 1),
+                         static_cast<lxw_col_t>(columns - 1));
+  }
 }
 
 bool Workbook::close() {
   if (book_ == nullptr) return false;
-  for (int column = 0; column < items_ + ItemCount; ++column) {
-    const double width = static_cast<double>(std::min<size_t>(widths_[column] + 1, 255));
-    worksheet_set_column(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
-                         width, nullptr);
-  }
-  if (header_) {
-    worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(row_ - 1),
-                         static_cast<lxw_col_t>(items_ + ItemCount - 1));
-  }
+  if (!sheets_.empty()) end(sheets_.back());
   const int code = workbook_close(book_);
   book_ = nullptr;
   if (code != LXW_NO_ERROR) return failed(code, "write");
   const std::string fault = check_worksheet(path_);
   if (fault.empty()) return true;
-  error_ = "the workbook written is damaged (" + fault +
-           "): the folder for temporary files may be full, or a file size limit reached";
+  const bool text = fault.find("not XML") != std::string::npos;
+  error_ = "the workbook written is damaged (" + fault + "): " +
+           (text ? "not written; please report this fault of kessan-tidy"
+                 : "the folder for temporary files may be full, or a file size limit reached");
   return false;
 }
 

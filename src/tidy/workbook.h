@@ -1,14 +1,13 @@
 #pragma once
 
-// The table as one worksheet of a workbook file, through libxlsxwriter in constant-memory mode:
-// codes, periods and figures as numbers, the dates as dates, the names as text.
+// Tables as the worksheets of a workbook file, through libxlsxwriter in constant-memory mode:
+// figures as numbers, dates as dates, text as text.
 
-#include <array>
+#include <map>
 #include <string>
+#include <vector>
 
-#include "tidy/block.h"
-#include "tidy/history.h"
-#include "tidy/rows.h"
+#include "tidy/table.h"
 
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -18,38 +17,45 @@ namespace tidy {
 
 class Workbook {
  public:
-  // Starts a workbook to be written to the file path, which holds at most max_rows rows, with a
-  // history's columns or a sweep's; the creation time is SOURCE_DATE_EPOCH when that is set, else
+  // Starts a workbook to be written to the file path, whose sheets hold at most max_rows rows,
+  // amounts of yen shown at scale; the creation time is SOURCE_DATE_EPOCH when that is set, else
   // now.
-  Workbook(const std::string& path, Header header, long long max_rows, bool history = false);
+  Workbook(const std::string& path, Header header, Scale scale, long long max_rows);
   ~Workbook();
   Workbook(const Workbook&) = delete;
   Workbook& operator=(const Workbook&) = delete;
 
-  // Adds the block's rows; false, with the reason in error(), when they do not fit.
-  bool add(const Block& block);
-  // Adds a history's row.
-  bool add(const History::Row& row);
+  // Starts the next sheet, for table; false, with the reason in error(), when it cannot.
+  bool begin(const Table& table);
+  // Adds a row of the current sheet; false, with the reason in error(), when it does not fit.
+  bool row(const std::vector<Cell>& cells);
   // Writes the file; false, with the reason in error(), when it cannot. Without it, the
   // destructor leaves no workbook in the file.
   bool close();
   const std::string& error() const { return error_; }
 
  private:
+  struct Sheet {
+    lxw_worksheet* sheet;
+    const Table* table;
+    std::vector<lxw_format*> formats;
+    std::vector<size_t> widths;
+    long long rows;  // the next row's index
+  };
   bool failed(int code, const char* what);
-  bool fits(long long rows);
-  void cell(int column, std::string_view text);
-  void fit(int column, size_t width);
+  lxw_format* format(const std::string& number_format);
+  void cell(Sheet& sheet, size_t column, const Cell& cell);
+  void end(Sheet& sheet);
 
   std::string path_;
+  Header header_;
+  Scale scale_;
   long long max_rows_;
-  int items_;  // the first item's column
   lxw_workbook* book_ = nullptr;
-  lxw_worksheet* sheet_ = nullptr;
-  std::array<lxw_format*, ColumnCount + 1> formats_{};
-  std::array<size_t, ColumnCount + 1> widths_{};
-  long long row_ = 0;  // the next row's index
-  bool header_ = false;
+  lxw_format* bold_ = nullptr;
+  // One format object for each number format: the library looks a cell's format up per cell.
+  std::map<std::string, lxw_format*> formats_;
+  std::vector<Sheet> sheets_;
   int write_error_ = 0;  // the first cell that could not be written
   std::string error_;
 };

@@ -1,4 +1,4 @@
-#include "tidy/rows.h"
+#include "tidy/writer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,32 @@
 
 namespace {
 
+using tidy::Cell;
 using tidy::Encoding;
 using tidy::Format;
 using tidy::Header;
+
+// What a text writer writes of table: its start, then rows.
+std::string written(const tidy::Table& table, Format format, Encoding encoding, Header header,
+                    const std::vector<std::vector<Cell>>& rows = {}) {
+  std::string out;
+  tidy::TextWriter writer(format, encoding, header, [&](std::string_view bytes) {
+    out += bytes;
+    return true;
+  });
+  writer.begin(table);
+  for (const std::vector<Cell>& cells : rows) writer.row(cells);
+  writer.finish();
+  return out;
+}
+
+// The block's rows, without a header.
+std::string block_rows(const tidy::Block& block, Format format, Encoding encoding) {
+  std::vector<std::vector<Cell>> rows(block.periods);
+  std::vector<std::string> fiscal(block.periods);
+  for (int k = 0; k < block.periods; ++k) tidy::block_cells(block, k, fiscal[k], rows[k]);
+  return written(tidy::sweep_table(), format, encoding, Header::None, rows);
+}
 
 // Rows 8-10, 12 and 21-23 print two decimals.
 const char* zero(int item) {
@@ -63,8 +86,7 @@ class Rows : public testing::TestWithParam<RowCase> {};
 
 TEST_P(Rows, WriteTheNameQuotedAndEncoded) {
   const RowCase& c = GetParam();
-  std::string out;
-  tidy::append_rows(out, block_named(c.name), c.format, c.encoding);
+  std::string out = block_rows(block_named(c.name), c.format, c.encoding);
   std::string figures = Figures;
   if (c.format == Format::Tsv) {
     for (char& ch : figures) ch = ch == ',' ? '\t' : ch;
@@ -81,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Rows,
     testing::Values(
         RowCase{"csv_utf8", NAME, Format::Csv, Encoding::Utf8, "1301," NAME_UTF8 ",1,"},
-        RowCase{"csv_utf8_bom_rows_have_no_mark", NAME, Format::Csv, Encoding::Utf8Bom,
+        RowCase{"csv_utf8_bom_at_the_start", NAME, Format::Csv, Encoding::Utf8Bom,
+                "\xEF\xBB\xBF"
                 "1301," NAME_UTF8 ",1,"},
         RowCase{"csv_cp932", NAME, Format::Csv, Encoding::Cp932, "1301,\xB6\xC5\x81\xAC?,1,"},
         RowCase{"tsv_cp932", NAME, Format::Tsv, Encoding::Cp932, "1301\t\xB6\xC5\x81\xAC?\t1\t"},
@@ -100,7 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "{\"code\":1301,\"name\":\"\\\"\\\\\\u0001\\u001f\\u0009\\u000d\",\"period\":1,"},
         RowCase{"jsonl_cp932_trail_5c_is_not_escaped", HYO "\\", Format::Jsonl, Encoding::Cp932,
                 "{\"code\":1301,\"name\":\"" HYO "\\\\\",\"period\":1,"},
-        RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"}));
+        RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"},
+        // A spreadsheet takes a text that begins like a formula as text only after a quote.
+        RowCase{"csv_formula_quoted", "=HYPERLINK(\"http://x\",\"y\")", Format::Csv, Encoding::Utf8,
+                "1301,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",1,"},
+        RowCase{"tsv_formula_quoted", "@SUM(A1)", Format::Tsv, Encoding::Cp932,
+                "1301\t'@SUM(A1)\t1\t"},
+        RowCase{"csv_lone_minus_as_is", "-", Format::Csv, Encoding::Utf8, "1301,-,1,"},
+        RowCase{"jsonl_formula_as_is", "+1", Format::Jsonl, Encoding::Utf8,
+                "{\"code\":1301,\"name\":\"+1\",\"period\":1,"}));
 
 // Dates are written only for calendar dates of years 1..9999, empty in CSV and null in JSON.
 TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
@@ -121,6 +152,9 @@ TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
       {"2024/1", "2000/2/29", "2024-01,2000-02-29", "\"2024-01\",\"announced_on\":\"2000-02-29\""},
       {"2024/1", "2025/4/31", "2024-01,", "\"2024-01\",\"announced_on\":null"},
       {"2024/1", "2025/1/0", "2024-01,", "\"2024-01\",\"announced_on\":null"},
+      // The sweep's placeholders for a page without the date.
+      {"1900/1", "1900/1/1", ",", "null,\"announced_on\":null"},
+      {"1900/2", "1900/1/2", "1900-02,1900-01-02", "\"1900-02\",\"announced_on\":\"1900-01-02\""},
   };
   for (const Case& c : cases) {
     tidy::BlockReader reader;
@@ -137,9 +171,8 @@ TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {
       result = reader.line(line);
     }
     ASSERT_EQ(result, tidy::BlockReader::Result::Block) << reader.message();
-    std::string csv, jsonl;
-    tidy::append_rows(csv, reader.block(), Format::Csv, Encoding::Utf8);
-    tidy::append_rows(jsonl, reader.block(), Format::Jsonl, Encoding::Utf8);
+    const std::string csv = block_rows(reader.block(), Format::Csv, Encoding::Utf8);
+    const std::string jsonl = block_rows(reader.block(), Format::Jsonl, Encoding::Utf8);
     EXPECT_EQ(csv.substr(9, csv.find(",0,") - 9), c.csv) << csv;
     const size_t at = jsonl.find("\"period_end\":") + 13;
     EXPECT_EQ(jsonl.substr(at, jsonl.find(",\"months\"") - at), c.jsonl) << jsonl;
@@ -171,8 +204,8 @@ TEST(Rows, HeaderLines) {
        "証券コード\t会社名\t出典\t修正数\t決算年月日\t", true},
   };
   for (const Case& c : cases) {
-    std::string out;
-    tidy::append_start(out, c.format, c.encoding, c.header, c.history);
+    const tidy::Table& table = c.history ? tidy::history_table() : tidy::sweep_table();
+    const std::string out = written(table, c.format, c.encoding, c.header);
     EXPECT_EQ(out.substr(0, c.start.size()), c.start) << c.label;
     size_t lines = 0, delimiters = 0;
     for (char ch : out) {
@@ -181,7 +214,8 @@ TEST(Rows, HeaderLines) {
     }
     bool has_header = c.format != Format::Jsonl && c.header != Header::None;
     EXPECT_EQ(lines, has_header ? 1u : 0u) << c.label;
-    EXPECT_EQ(delimiters, has_header ? tidy::ColumnCount - 1u + c.history : 0u) << c.label;
+    // The text formats leave fiscal_period out: the columns of today, by name and position.
+    EXPECT_EQ(delimiters, has_header ? 2u + ItemCount + c.history : 0u) << c.label;
   }
 }
 
@@ -190,10 +224,18 @@ TEST(Rows, HistorySweepAndRevised) {
   tidy::Block block = block_named("x");
   tidy::Fields fields;
   for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, 0);
-  std::string jsonl, csv;
-  tidy::append_history_row(jsonl, "1301", "x", "2025年/\xF0\x9F\x98\x80.csv", "", fields,
-                           Format::Jsonl, Encoding::Cp932);
-  tidy::append_history_row(csv, "1301", "x", "a,b.csv", "3", fields, Format::Csv, Encoding::Utf8);
+  auto row = [&](std::string_view sweep, std::string_view revised) {
+    std::vector<Cell> cells{tidy::figure_cell("1301"), tidy::sjis_cell("x"), tidy::utf8_cell(sweep),
+                            tidy::figure_cell(revised)};
+    cells.resize(tidy::history_table().columns.size());
+    static std::string fiscal;
+    tidy::item_cells(fields, fiscal, &cells[4]);
+    return std::vector<std::vector<Cell>>{cells};
+  };
+  const std::string jsonl = written(tidy::history_table(), Format::Jsonl, Encoding::Cp932,
+                                    Header::None, row("2025年/\xF0\x9F\x98\x80.csv", ""));
+  const std::string csv = written(tidy::history_table(), Format::Csv, Encoding::Utf8, Header::None,
+                                  row("a,b.csv", "3"));
   EXPECT_EQ(jsonl,
             "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/?.csv\",\"revised\":null," +
                 std::string(JsonFigures));
@@ -204,8 +246,8 @@ TEST(Rows, HistorySweepAndRevised) {
 TEST(Usage, NamesEveryColumn) {
   const std::string usage = tidy::Usage;
   auto word_char = [](char c) { return (c >= 'a' && c <= 'z') || c == '_'; };
-  for (int column = 0; column < tidy::ColumnCount; ++column) {
-    const std::string name = tidy::column_name(column);
+  for (const tidy::Column& column : tidy::sweep_table().columns) {
+    const std::string& name = column.name;
     bool named = false;
     for (size_t at = usage.find(name, usage.find("Columns:")); !named && at != std::string::npos;
          at = usage.find(name, at + 1)) {
