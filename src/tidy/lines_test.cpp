@@ -106,6 +106,7 @@ TEST(Decoder, GivesBackTheShiftJisOfUtf16AndUtf8) {
       {"utf16_cut_inside_a_unit", utf16 + "x", "13,\x8C\x88\xB1\n\x81\xE6|the file ends inside"},
       {"utf16_beyond_the_plane", emoji_utf16, "a|U+1F600 is not a cha"},
       {"utf8_cut_inside_a_character", utf8 + "\xE6\xB1", sjis + "|the file ends inside"},
+      {"two_files_joined", utf16 + utf16, "13,\x8C\x88\xB1\n\x81\xE6|a second byte-order "},
       {"replacement_after_the_text_before_it",
        "\xEF\xBB\xBF"
        "ab\n\xEF\xBF\xBD",
