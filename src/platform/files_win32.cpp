@@ -87,10 +87,9 @@ HANDLE open_existing(const std::string& path) {
 // run: the one written beside the output, and the scratch file of a workbook. The handler runs on
 // a thread of its own while the file is open: the output was opened for sharing its deletion, and
 // goes once the process has ended. A name is armed only once it is whole and its file made: a
-// part of it may name the target itself.
-// libxlsxwriter opens the scratch file without delete sharing, so that it cannot be removed
-// while the library has it: the handler waits until the library is done with it, and the main
-// thread, once it is, goes no further.
+// part of it may name the target itself. libxlsxwriter opens the scratch file without delete
+// sharing, so that it cannot be removed while the library has it: the handler waits until the
+// library is done with it, and the main thread, once it is, goes no further.
 enum Pending { Output, Scratch };
 wchar_t pending[2][32768];
 std::atomic<bool> armed[2] = {false, false};
