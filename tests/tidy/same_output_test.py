@@ -5,6 +5,7 @@ input, in every encoding, for every Shift_JIS unit and for a whole sample sweep.
     KESSAN_TIDY_NATIVE=$PWD/build/kessan-tidy python3 -m unittest tests/tidy/same_output_test.py -v
 """
 
+import copy
 import os
 import pathlib
 import shlex
@@ -141,6 +142,35 @@ class SameOutput(unittest.TestCase):
             with self.subTest(saved):
                 self.assertSameBytes([], saved)
 
+    @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
+    def test_history_changes_and_workbook(self):
+        """Two sweeps a year apart, with companies listed, gone, renamed and a figure restated:
+        the changes table and the history workbook with its trend sheets."""
+        older = copy.deepcopy([dict(c, periods=c["periods"][1:]) for c in COMPANIES[20:300]])
+        older = [c for c in older if c["periods"]]
+        older[3]["name"] = "旧" + older[3]["name"]
+        for company in older[:40]:
+            figure = company["periods"][0]["figures"]["4"]
+            if figure is not None:
+                figure[0] += 1
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in (("2024.csv", older), ("2025.csv", COMPANIES[:250])):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            for args in (
+                ["--changes", "--header", "ja"],
+                ["--changes", "--format", "jsonl", "--encoding", "cp932"],
+                ["--format", "xlsx", "--unit", "million", "-o", "-"],
+            ):
+                with self.subTest(args=args):
+                    args = ["--history"] + args + ["2024.csv", "2025.csv"]
+                    want = run(self.native, args, b"", cwd=folder)
+                    got = run(self.windows, args, b"", cwd=folder)
+                    self.assertEqual(want.returncode, 0, want.stderr)
+                    self.assertEqual((got.returncode, got.stdout), (0, want.stdout))
+                    kinds = (b"listed", b"gone", b"renamed", b"restated")
+                    if "--changes" in args:
+                        self.assertEqual([k in want.stdout for k in kinds], [True] * 4)
+
     def test_a_workbook_to_nul(self):
         """NUL is a character device but not a console: the workbook is written there."""
         sweep = sweep_output(COMPANIES[:2])
@@ -213,6 +243,8 @@ class SameOutput(unittest.TestCase):
             ("wide names", ["-o", "résumé.csv", "決算.csv"], b"", 0, "", {"résumé.csv": table}),
             ("NUL", ["-o", "NUL", "s-a.csv"], b"", 0, "", {}),
             ("nul.csv", ["-o", "nul.csv", "s-a.csv"], b"", 0, "", {}),
+            ("NUL: with its colon", ["-o", "NUL:", "s-a.csv"], b"", 0, "", {}),
+            ("CON with no console", ["-o", "CON", "s-a.csv"], b"", 1, "cannot write to CON: ", {}),
             (
                 "wildcards",
                 ["-o", "t.csv", "s-?.csv", "*.csv", "?"],
@@ -250,6 +282,21 @@ class SameOutput(unittest.TestCase):
                 self.assertIn(message, messages(done.stderr.decode("cp1252")))
                 files = {f.name: f.read_bytes() for f in folder.iterdir() if f.is_file()}
                 self.assertEqual(files, dict(given, **new))
+
+    def test_a_workbook_with_temp_outside_the_code_page(self):
+        """TEMP named with a character that code page 1252 has not (a Japanese account's on a
+        Western Windows): the scratch file is made and removed all the same."""
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as name:
+            folder = pathlib.Path(name)
+            (folder / "tmpΩ").mkdir()
+            (folder / "s.csv").write_bytes(sweep_output(COMPANIES[:2]))
+            temp = "Z:" + str(folder / "tmpΩ").replace("/", "\\")
+            exe = "Z:" + self.windows[-1].replace("/", "\\")
+            command = f"set TMP={temp}&& set TEMP={temp}&& {exe} --format xlsx -o t.xlsx s.csv"
+            done = run(self.windows[:-1] + ["cmd", "/c", command], [], b"", cwd=folder, env=WESTERN)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual((folder / "t.xlsx").read_bytes()[:2], b"PK")
+            self.assertEqual(os.listdir(folder / "tmpΩ"), [])
 
     def test_ctrl_c_leaves_no_temporary_file(self):
         """Neither the file beside the table nor the workbook's scratch file in Wine's folder for
