@@ -89,6 +89,10 @@ bool write_history(TableWriter& writer, const History& history) {
     cells[2] = utf8_cell(row.sweep);
     cells[3] = figure_cell(row.revised);
     item_cells(row.fields, &cells[4]);
+    cells[4 + ItemCount] = figure_cell(row.split_factor);
+    for (size_t k = 0; k < row.adjusted.size(); ++k) {
+      cells[5 + ItemCount + k] = figure_cell(row.adjusted[k]);
+    }
     return writer.row(cells);
   });
 }

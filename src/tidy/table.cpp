@@ -52,10 +52,22 @@ const Table& sweep_table() {
 }
 
 const Table& history_table() {
-  static const Table table = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                         {"name", "会社名", Kind::Text, nullptr},
-                                         {"sweep", "出典", Kind::Text, nullptr},
-                                         {"revised", "修正数", Kind::Number, nullptr}});
+  static const Table table = [] {
+    Table items = with_items({{"code", "証券コード", Kind::Number, nullptr},
+                              {"name", "会社名", Kind::Text, nullptr},
+                              {"sweep", "出典", Kind::Text, nullptr},
+                              {"revised", "修正数", Kind::Number, nullptr}});
+    // After the items, so that a reader by position finds them where it did.
+    const char* const per_share = report_item(8).number_format;
+    items.columns.insert(
+        items.columns.end(),
+        {{"split_factor", "分割調整係数", Kind::Number, nullptr},
+         {"eps_adjusted", "1株当り当期利益（分割調整後）", Kind::Number, per_share},
+         {"diluted_eps_adjusted", "調整1株当り利益（分割調整後）", Kind::Number, per_share},
+         {"dividend_per_share_adjusted", "1株当り配当（分割調整後）", Kind::Number, per_share},
+         {"equity_per_share_adjusted", "1株当り株主資本（分割調整後）", Kind::Number, per_share}});
+    return items;
+  }();
   return table;
 }
 

@@ -51,7 +51,8 @@ using Fields = std::array<std::string_view, ItemCount>;
 
 // The table of sweeps: code, name, period (1..3), then one column per item.
 const Table& sweep_table();
-// The table of a history: code, name, sweep (a file name) and revised, then one per item.
+// The table of a history: code, name, sweep (a file name) and revised, one column per item, then
+// the split factor and the four per-share items adjusted by it.
 const Table& history_table();
 // The cells of items 1..23, from cells[0] on.
 void item_cells(const Fields& fields, Cell* cells);

@@ -28,7 +28,7 @@ import tempfile
 import time
 import unittest
 
-from kessan_testing import ROOT, sample
+from kessan_testing import ROOT, sample, share_splits
 from kessan_testing.harness import tidy_command
 from kessan_testing.sample_sweep import (
     MULTIPLIER,
@@ -66,7 +66,14 @@ COLUMNS = [
     "roe",
     "ordinary_roa",
 ]
-HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
+ADJUSTED = ["eps", "diluted_eps", "dividend_per_share", "equity_per_share"]
+HISTORY_COLUMNS = (
+    COLUMNS[:2]
+    + ["sweep", "revised"]
+    + COLUMNS[3:]
+    + ["split_factor"]
+    + [name + "_adjusted" for name in ADJUSTED]
+)
 TIMEOUT_S = 60
 
 
@@ -292,7 +299,7 @@ class Workbook(unittest.TestCase):
         sales = "売上高,".encode("shift_jis")
         odd = re.sub(re.escape(sales) + rb"-?\d+", sales + b"9" * 400, odd, count=1)
         version = tidy("--version").stdout.split()[1].decode()
-        plain = ("code", "period", "revised", "months", "dividend_class")
+        plain = ("code", "period", "revised", "months", "dividend_class", "split_factor")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             (pathlib.Path(folder) / "a.csv").write_bytes(odd)
             history = ["--history", "-", str(pathlib.Path(folder) / "a.csv")]  # revised 0
@@ -370,7 +377,7 @@ class Workbook(unittest.TestCase):
                     self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
                     self.assertEqual(
                         sheet.auto_filter.ref,
-                        "A1:%s%d" % ("AA" if inputs == history else "Z", len(texts))
+                        "A1:%s%d" % ("AF" if inputs == history else "Z", len(texts))
                         if heads
                         else None,
                     )
@@ -444,15 +451,47 @@ class History(unittest.TestCase):
         expected, counts = expected_history(sweeps, names)
         self.assertEqual(counts[3:], (1, 1))
         self.assertEqual(rows[0], HISTORY_COLUMNS)
-        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual([row[:5] + row[6:27] for row in rows[1:]], expected)
         self.assertEqual(
             done.stderr.decode("utf-8"),
             "kessan-tidy: %d sweeps read: %d companies, "
-            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+            "%d periods (%d revised, 0 share splits), %d row without a calendar date\n" % counts,
         )
         self.assertEqual(
             [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
             [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
+        )
+
+    def test_per_share_figures_on_the_newest_share_basis(self):
+        """Companies with splits, consolidations, issues of new shares, loss years and per-share
+        figures of a yen or less, on pages that restate earlier periods or do not: each adjusted
+        per-share figure is the truth on the newest basis within the printed rounding, no issue
+        of shares counts as a split, and the printed columns stay as the sweeps printed them."""
+        sweeps, companies = share_splits.sweeps(200, 29)
+        names = ["%d.csv" % year for year in share_splits.YEARS]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, shown in zip(names, sweeps):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(shown))
+            done = tidy("--history", *names, cwd=folder)
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))[1:]
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual([row[:5] + row[6:27] for row in rows], expected)
+        by_code, wrong, changes = {}, [], 0
+        for row in rows:
+            by_code.setdefault(int(row[0]), []).append(row)
+        for company in companies:
+            truth, changed = share_splits.truth(company)
+            changes += changed
+            for row, (_, adjusted) in zip(by_code[company["code"]], truth):
+                for k, name in enumerate(ADJUSTED):
+                    want = adjusted[name] or 0.0
+                    if abs(float(row[28 + k]) - want) > 0.005 * float(row[27]) + 0.005 + 1e-9:
+                        wrong.append((row[0], row[4], name, row[27], row[28 + k], want))
+        self.assertEqual(wrong[:5], [])
+        self.assertEqual(
+            done.stderr.decode("utf-8"),
+            "kessan-tidy: %d sweeps read: %d companies, %d periods (%d revised, %d share splits)"
+            ", 0 rows without a calendar date\n" % (counts[:4] + (changes,)),
         )
 
 
