@@ -36,10 +36,11 @@ std::string convert(const std::string& text, Format format, Encoding encoding, b
   });
   writer.begin(tidy::sweep_table());
   std::vector<tidy::Cell> cells;
+  std::string fiscal;
   auto go_on = [&](BlockReader::Result result) {
     if (result == BlockReader::Result::Block) {
       for (int k = 0; k < reader.block().periods; ++k) {
-        tidy::block_cells(reader.block(), k, cells);
+        tidy::block_cells(reader.block(), k, fiscal, cells);
         writer.row(cells);
       }
     }

@@ -7,23 +7,40 @@ namespace {
 using R = PeriodRecord;
 
 constexpr ReportItem year_month(const char* label, const char* column, CalendarTime R::*field) {
-  return {label, column, ItemForm::YearMonth, "yyyy-mm", field, nullptr, nullptr};
+  return {label, column, ItemForm::YearMonth, Unit::None, "yyyy-mm", field, nullptr, nullptr};
 }
 constexpr ReportItem date(const char* label, const char* column, CalendarTime R::*field) {
-  return {label, column, ItemForm::Date, "yyyy-mm-dd", field, nullptr, nullptr};
+  return {label, column, ItemForm::Date, Unit::None, "yyyy-mm-dd", field, nullptr, nullptr};
 }
 constexpr ReportItem count(const char* label, const char* column, int32_t R::*field) {
-  return {label, column, ItemForm::Int, nullptr, nullptr, field, nullptr};
+  return {label, column, ItemForm::Int, Unit::Months, nullptr, nullptr, field, nullptr};
 }
-constexpr ReportItem whole(const char* label, const char* column, double R::*field) {
-  return {label, column, ItemForm::Whole, "#,##0", nullptr, nullptr, field};
+// Percentages are printed as percent (40 is 40%): the format shows the sign, not * 100.
+constexpr ReportItem whole(const char* label, const char* column, double R::*field,
+                           Unit unit = Unit::Yen) {
+  return {label,
+          column,
+          ItemForm::Whole,
+          unit,
+          unit == Unit::Percent ? "#,##0\"%\"" : "#,##0",
+          nullptr,
+          nullptr,
+          field};
 }
-constexpr ReportItem two_decimals(const char* label, const char* column, double R::*field) {
-  return {label, column, ItemForm::TwoDecimals, "#,##0.00", nullptr, nullptr, field};
+constexpr ReportItem two_decimals(const char* label, const char* column, double R::*field,
+                                  Unit unit = Unit::YenPerShare) {
+  return {label,
+          column,
+          ItemForm::TwoDecimals,
+          unit,
+          unit == Unit::Percent ? "#,##0.00\"%\"" : "#,##0.00",
+          nullptr,
+          nullptr,
+          field};
 }
 // The page's value is not kept: the row always shows 0.
 constexpr ReportItem zero(const char* label, const char* column) {
-  return {label, column, ItemForm::Zero, nullptr, nullptr, nullptr, nullptr};
+  return {label, column, ItemForm::Zero, Unit::None, nullptr, nullptr, nullptr, nullptr};
 }
 
 // Items 1..23 in order; the Shift_JIS label's text stands beside it.
@@ -48,7 +65,7 @@ constexpr ReportItem Items[ItemCount] = {
     two_decimals("1\x8A\x94\x93\x96\x82\xE8\x8A\x94\x8E\xE5\x8E\x91\x96\x7B", "equity_per_share",
                  &R::equity_per_share),  // 1株当り株主資本
     whole("\x94\xAD\x8D\x73\x8D\xCF\x82\xDD\x8A\x94\x8E\xAE\x91\x8D\x90\x94", "shares_issued",
-          &R::shares_issued),  // 発行済み株式総数
+          &R::shares_issued, Unit::Shares),  // 発行済み株式総数
     whole("\x91\x8D\x8E\x91\x8E\x59", "total_assets", &R::total_assets),  // 総資産
     whole("\x8A\x94\x8E\xE5\x8E\x91\x96\x7B", "shareholders_equity",
           &R::shareholders_equity),                                         // 株主資本
@@ -57,16 +74,16 @@ constexpr ReportItem Items[ItemCount] = {
           &R::interest_bearing_debt),  // 有利子負債
     whole("\x8C\x4A\x89\x7A\x91\xB9\x89\x76", "retained_earnings",
           &R::retained_earnings),  // 繰越損益
-    whole("\x8A\x94\x8E\xE5\x8E\x91\x96\x7B\x94\xE4\x97\xA6", "equity_ratio",
-          &R::equity_ratio),  // 株主資本比率
+    whole("\x8A\x94\x8E\xE5\x8E\x91\x96\x7B\x94\xE4\x97\xA6", "equity_ratio", &R::equity_ratio,
+          Unit::Percent),  // 株主資本比率
     whole("\x8A\xDC\x82\xDD\x91\xB9\x89\x76", "unrealized_gains",
           &R::unrealized_gains),  // 含み損益
-    two_decimals("\x91\x8D\x8E\x91\x8E\x59\x97\x98\x89\x76\x97\xA6", "roa",
-                 &R::roa),  // 総資産利益率
-    two_decimals("\x8E\xA9\x8C\xC8\x8E\x91\x96\x7B\x97\x98\x89\x76\x97\xA6", "roe",
-                 &R::roe),  // 自己資本利益率
+    two_decimals("\x91\x8D\x8E\x91\x8E\x59\x97\x98\x89\x76\x97\xA6", "roa", &R::roa,
+                 Unit::Percent),  // 総資産利益率
+    two_decimals("\x8E\xA9\x8C\xC8\x8E\x91\x96\x7B\x97\x98\x89\x76\x97\xA6", "roe", &R::roe,
+                 Unit::Percent),  // 自己資本利益率
     two_decimals("\x91\x8D\x8E\x91\x8E\x59\x8C\x6F\x8F\xED\x97\x98\x89\x76\x97\xA6", "ordinary_roa",
-                 &R::ordinary_roa),  // 総資産経常利益率
+                 &R::ordinary_roa, Unit::Percent),  // 総資産経常利益率
 };
 
 }  // namespace

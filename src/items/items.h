@@ -41,6 +41,10 @@ struct CompanyName {
 // day, ",%i", ",%.0f", ",%.2f", or ",0" whatever the record holds.
 enum class ItemForm { YearMonth, Date, Int, Whole, TwoDecimals, Zero };
 
+// What an item counts in: yen; yen a share; percent; shares; months; or nothing (a date, a
+// class).
+enum class Unit { None, Yen, YenPerShare, Percent, Shares, Months };
+
 // One item of the report. Exactly one field is set, but none for an item whose value is not
 // kept; the form says which: a date for YearMonth and Date, count for Int, amount for Whole
 // and TwoDecimals.
@@ -48,6 +52,7 @@ struct ReportItem {
   const char* label;   // Shift_JIS
   const char* column;  // kessan-tidy's column name
   ItemForm form;
+  Unit unit;
   // How a workbook shows it, as an Excel number format; null: General.
   const char* number_format;
   CalendarTime PeriodRecord::*date;

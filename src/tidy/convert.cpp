@@ -47,7 +47,7 @@ class SheetOutput : public TableWriter {
       io.report(Program + std::string("cannot create a scratch file for the workbook: ") + error);
       return;
     }
-    book_ = std::make_unique<Workbook>(path_, options.header, options.sheet_rows);
+    book_ = std::make_unique<Workbook>(path_, options.header, options.scale, options.sheet_rows);
   }
   ~SheetOutput() override {
     book_.reset();
@@ -73,8 +73,9 @@ class SheetOutput : public TableWriter {
 
 // Writes the block's rows, one per period.
 bool write_block(TableWriter& writer, const Block& block, std::vector<Cell>& cells) {
+  std::string fiscal;
   for (int k = 0; k < block.periods; ++k) {
-    block_cells(block, k, cells);
+    block_cells(block, k, fiscal, cells);
     if (!writer.row(cells)) return false;
   }
   return true;
@@ -83,15 +84,16 @@ bool write_block(TableWriter& writer, const Block& block, std::vector<Cell>& cel
 // Writes the history's rows.
 bool write_history(TableWriter& writer, const History& history) {
   std::vector<Cell> cells(history_table().columns.size());
+  std::string fiscal;
   return writer.begin(history_table()) && history.each_row([&](const History::Row& row) {
     cells[0] = figure_cell(row.code);
     cells[1] = sjis_cell(row.name);
     cells[2] = utf8_cell(row.sweep);
     cells[3] = figure_cell(row.revised);
-    item_cells(row.fields, &cells[4]);
-    cells[4 + ItemCount] = figure_cell(row.split_factor);
+    item_cells(row.fields, fiscal, &cells[4]);
+    cells[4 + ItemColumns] = figure_cell(row.split_factor);
     for (size_t k = 0; k < row.adjusted.size(); ++k) {
-      cells[5 + ItemCount + k] = figure_cell(row.adjusted[k]);
+      cells[5 + ItemColumns + k] = figure_cell(row.adjusted[k]);
     }
     return writer.row(cells);
   });

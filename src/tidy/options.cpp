@@ -124,6 +124,8 @@ const Choice<Format> Formats[] = {
 const Choice<Encoding> Encodings[] = {
     {"utf-8", Encoding::Utf8}, {"utf-8-bom", Encoding::Utf8Bom}, {"cp932", Encoding::Cp932}};
 const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none", Header::None}};
+const Choice<Scale> Scales[] = {
+    {"yen", Scale::Yen}, {"thousand", Scale::Thousand}, {"million", Scale::Million}};
 
 }  // namespace
 
@@ -158,7 +160,8 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = arg.substr(equals + 1);
       arg.resize(equals);
-    } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "-o") {
+    } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "--unit" ||
+               arg == "-o") {
       if (i + 1 == args.size()) {
         error = arg + " needs a value";
         return Parsed::Wrong;
@@ -172,6 +175,8 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       ok = choose(arg, value, Encodings, options.encoding, error);
     } else if (arg == "--header") {
       ok = choose(arg, value, Headers, options.header, error);
+    } else if (arg == "--unit") {
+      ok = choose(arg, value, Scales, options.scale, error);
     } else if (arg == "-o") {
       if (has_output || value.empty()) {
         error = has_output ? "-o is given twice" : "-o needs a file name";

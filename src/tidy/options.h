@@ -13,6 +13,7 @@ struct Options {
   Format format = Format::Csv;
   Encoding encoding = Encoding::Utf8;
   Header header = Header::En;
+  Scale scale = Scale::Yen;  // a workbook's amounts shown in yen, thousands or millions
   bool keep_going = false;
   bool history = false;             // the inputs are sweeps, oldest first, made into one history
   std::string output;               // empty: standard output

@@ -14,15 +14,20 @@ Kind item_kind(ItemForm form) {
                                      : Kind::Number;
 }
 
-// The leading columns, then one per item with its report label.
-Table with_items(std::vector<Column> columns) {
+// The leading columns, then one per item with its report label and the fiscal period's after
+// period_end.
+std::vector<Column> with_items(std::vector<Column> columns) {
   for (int item = 1; item <= ItemCount; ++item) {
     const ReportItem& entry = report_item(item);
     std::string label;
     append_sjis_as_utf8(label, entry.label);
-    columns.push_back({entry.column, label, item_kind(entry.form), entry.number_format});
+    columns.push_back(
+        {entry.column, label, item_kind(entry.form), entry.number_format, entry.unit, false});
+    if (item == 1) {
+      columns.push_back({"fiscal_period", "決算期", Kind::Text, nullptr, Unit::None, true});
+    }
   }
-  return {std::move(columns)};
+  return columns;
 }
 
 // The numbers of a printed year/month or year/month/day, which the block grammar has checked.
@@ -44,44 +49,80 @@ std::array<long long, 3> date_parts(std::string_view printed) {
 
 }  // namespace
 
+std::string heading(const Column& column, Header header, Scale scale) {
+  const bool yen = column.unit == Unit::Yen;
+  if (header == Header::En) {
+    if (!yen || scale == Scale::Yen) return column.name;
+    return column.name + (scale == Scale::Thousand ? " (thousand yen)" : " (million yen)");
+  }
+  static const char* const Units[] = {"", "円", "円", "%", "株", "か月"};
+  const char* unit = Units[static_cast<int>(column.unit)];
+  if (yen && scale != Scale::Yen) unit = scale == Scale::Thousand ? "千円" : "百万円";
+  return *unit == '\0' ? column.label : column.label + "（" + unit + "）";
+}
+
+std::string number_format(const Column& column, Scale scale) {
+  std::string format = column.number_format != nullptr ? column.number_format : "";
+  // Excel's "," after the last digit divides what is shown by a thousand.
+  if (column.unit == Unit::Yen && scale != Scale::Yen) {
+    format += scale == Scale::Thousand ? "," : ",,";
+  }
+  return format;
+}
+
 const Table& sweep_table() {
-  static const Table table = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                         {"name", "会社名", Kind::Text, nullptr},
-                                         {"period", "期", Kind::Number, nullptr}});
+  static const Table table{with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                       {"name", "会社名", Kind::Text, nullptr},
+                                       {"period", "期", Kind::Number, nullptr}}),
+                           "決算", "results", 2};
   return table;
 }
 
 const Table& history_table() {
   static const Table table = [] {
-    Table items = with_items({{"code", "証券コード", Kind::Number, nullptr},
-                              {"name", "会社名", Kind::Text, nullptr},
-                              {"sweep", "出典", Kind::Text, nullptr},
-                              {"revised", "修正数", Kind::Number, nullptr}});
+    std::vector<Column> columns = with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                              {"name", "会社名", Kind::Text, nullptr},
+                                              {"sweep", "出典", Kind::Text, nullptr},
+                                              {"revised", "修正数", Kind::Number, nullptr}});
     // After the items, so that a reader by position finds them where it did.
-    const char* const per_share = report_item(8).number_format;
-    items.columns.insert(
-        items.columns.end(),
-        {{"split_factor", "分割調整係数", Kind::Number, nullptr},
-         {"eps_adjusted", "1株当り当期利益（分割調整後）", Kind::Number, per_share},
-         {"diluted_eps_adjusted", "調整1株当り利益（分割調整後）", Kind::Number, per_share},
-         {"dividend_per_share_adjusted", "1株当り配当（分割調整後）", Kind::Number, per_share},
-         {"equity_per_share_adjusted", "1株当り株主資本（分割調整後）", Kind::Number, per_share}});
-    return items;
+    const ReportItem& eps = report_item(8);
+    auto adjusted = [&](const char* name, const char* label) {
+      return Column{name, label, Kind::Number, eps.number_format, eps.unit, false};
+    };
+    columns.insert(columns.end(),
+                   {{"split_factor", "分割調整係数", Kind::Number, nullptr},
+                    adjusted("eps_adjusted", "分割調整後1株当り当期利益"),
+                    adjusted("diluted_eps_adjusted", "分割調整後調整1株当り利益"),
+                    adjusted("dividend_per_share_adjusted", "分割調整後1株当り配当"),
+                    adjusted("equity_per_share_adjusted", "分割調整後1株当り株主資本")});
+    return Table{columns, "履歴", "history", 2};
   }();
   return table;
 }
 
-void item_cells(const Fields& fields, Cell* cells) {
+std::string fiscal_period(std::string_view period_end, std::string_view months) {
+  const long long end = calendar_value(period_end, false);
+  if (end < 0) return "";
+  std::string text = std::to_string(end / 100) + "年" + std::to_string(end % 100) + "月期";
+  if (months != "12" && !months.empty() && months != "0") {
+    text += "（" + std::string(months) + "か月）";
+  }
+  return text;
+}
+
+void item_cells(const Fields& fields, std::string& fiscal, Cell* cells) {
+  fiscal = fiscal_period(fields[0], fields[2]);
   for (int item = 1; item <= ItemCount; ++item) {
     const ItemForm form = report_item(item).form;
     const Cell::Type type = form == ItemForm::YearMonth ? Cell::Type::Month
                             : form == ItemForm::Date    ? Cell::Type::Day
                                                         : Cell::Type::Figure;
-    cells[item - 1] = {type, fields[item - 1]};
+    cells[item == 1 ? 0 : item] = {type, fields[item - 1]};
   }
+  cells[1] = fiscal.empty() ? Cell{} : utf8_cell(fiscal);
 }
 
-void block_cells(const Block& block, int period, std::vector<Cell>& cells) {
+void block_cells(const Block& block, int period, std::string& fiscal, std::vector<Cell>& cells) {
   static const char* const Periods[] = {"1", "2", "3"};
   cells.resize(sweep_table().columns.size());
   cells[0] = figure_cell(block.code());
@@ -89,12 +130,14 @@ void block_cells(const Block& block, int period, std::vector<Cell>& cells) {
   cells[2] = figure_cell(Periods[period]);
   Fields fields;
   for (int item = 1; item <= ItemCount; ++item) fields[item - 1] = block.field(item, period);
-  item_cells(fields, &cells[3]);
+  item_cells(fields, fiscal, &cells[3]);
 }
 
 long long calendar_value(std::string_view printed, bool with_day) {
   const auto [year, month, day] = date_parts(printed);
   if (year < 1 || year > 9999 || month < 1 || month > 12) return -1;
+  // What the sweep prints for a page without the date.
+  if (year == 1900 && month == 1 && (!with_day || day == 1)) return -1;
   if (!with_day) return year * 100 + month;
   static const int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);

@@ -16,20 +16,33 @@ namespace tidy {
 enum class Format { Csv, Tsv, Jsonl, Xlsx };
 enum class Encoding { Utf8, Utf8Bom, Cp932 };
 enum class Header { En, Ja, None };
+// How a workbook shows amounts of yen: in yen, thousands or millions (the cell keeps the figure).
+enum class Scale { Yen, Thousand, Million };
 
 // What a column holds: text as text; a month or a day as a date; the rest as numbers.
 enum class Kind { Text, Month, Day, Number };
 
 struct Column {
   std::string name;   // the en heading and the JSON Lines key
-  std::string label;  // the ja heading, UTF-8
+  std::string label;  // the ja heading, UTF-8, without its unit
   Kind kind;
   const char* number_format;  // how a workbook shows it, as an Excel number format; null: General
+  Unit unit = Unit::None;
+  bool workbook_only = false;  // a column that CSV, TSV and JSON Lines leave out
 };
 
 struct Table {
   std::vector<Column> columns;
+  const char* sheet;     // a workbook sheet's name, UTF-8 (Japanese)
+  const char* sheet_en;  // its name with --header en
+  int frozen_columns;    // the columns that stay in view when a sheet scrolls right
 };
+
+// The column's heading in a workbook: its name (en) or its label with the unit (ja), the
+// amounts' unit as scale shows them; in the text formats the heading is the name or the label.
+std::string heading(const Column& column, Header header, Scale scale);
+// The column's workbook number format, amounts of yen shown at scale.
+std::string number_format(const Column& column, Scale scale);
 
 // One cell: text in Shift_JIS or UTF-8; a figure as printed; a date as printed (year/month, or
 // year/month/day), empty when it is not a calendar date; or empty.
@@ -49,22 +62,31 @@ inline Cell figure_cell(std::string_view text) {
 // Items 1..23 of one period, as printed.
 using Fields = std::array<std::string_view, ItemCount>;
 
-// The table of sweeps: code, name, period (1..3), then one column per item.
+// The columns of the items: one per item, and the workbook's fiscal_period after period_end.
+constexpr int ItemColumns = ItemCount + 1;
+
+// The table of sweeps: code, name, period (1..3), then the items' columns.
 const Table& sweep_table();
-// The table of a history: code, name, sweep (a file name) and revised, one column per item, then
+// The table of a history: code, name, sweep (a file name) and revised, the items' columns, then
 // the split factor and the four per-share items adjusted by it.
 const Table& history_table();
-// The cells of items 1..23, from cells[0] on.
-void item_cells(const Fields& fields, Cell* cells);
-// The sweep table's row of the block's period 0..block.periods-1.
-void block_cells(const Block& block, int period, std::vector<Cell>& cells);
+// The cells of the items' columns, from cells[0] on; fiscal holds the fiscal period's text.
+void item_cells(const Fields& fields, std::string& fiscal, Cell* cells);
+// The sweep table's row of the block's period 0..block.periods-1, the fiscal period's text in
+// fiscal.
+void block_cells(const Block& block, int period, std::string& fiscal, std::vector<Cell>& cells);
+
+// A period as Japanese results name it, from its printed end (2025/3) and months: 2025年3月期,
+// or 2024年12月期（9か月） for a period of other than 12 months; empty without a calendar date.
+std::string fiscal_period(std::string_view period_end, std::string_view months);
 
 // A printed year/month as year * 100 + month, or with_day year/month/day as
-// (year * 100 + month) * 100 + day; -1 when it is not a calendar date of years 1..9999.
+// (year * 100 + month) * 100 + day; -1 when it is not a calendar date of years 1..9999, or is
+// the sweep's placeholder for a cell without a date (1900/1, 1900/1/1).
 long long calendar_value(std::string_view printed, bool with_day);
 
 // Appends a printed year/month (2024/3) as 2024-03 or year/month/day (2025/2/10) as 2025-02-10
-// when it is a calendar date of years 1..9999; false, with nothing appended, when it is not.
+// when calendar_value is one; false, with nothing appended, when it is not.
 bool append_date(std::string& out, std::string_view printed, bool with_day);
 
 }  // namespace tidy

@@ -149,8 +149,8 @@ std::string check_worksheet(const std::string& path) {
 
 }  // namespace
 
-Workbook::Workbook(const std::string& path, Header header, long long max_rows)
-    : path_(path), header_(header), max_rows_(max_rows) {
+Workbook::Workbook(const std::string& path, Header header, Scale scale, long long max_rows)
+    : path_(path), header_(header), scale_(scale), max_rows_(max_rows) {
   lxw_workbook_options options = {};
   options.constant_memory = LXW_TRUE;
   book_ = workbook_new_opt(path.c_str(), &options);
@@ -170,32 +170,45 @@ Workbook::~Workbook() {
   if (book_ != nullptr) lxw_workbook_free(book_);
 }
 
+lxw_format* Workbook::format(const std::string& number_format) {
+  if (number_format.empty()) return nullptr;
+  lxw_format*& format = formats_[number_format];
+  if (format == nullptr) {
+    format = workbook_add_format(book_);
+    format_set_num_format(format, number_format.c_str());
+  }
+  return format;
+}
+
 bool Workbook::begin(const Table& table) {
   if (book_ == nullptr) return false;
   const size_t columns = table.columns.size();
-  Sheet sheet{workbook_add_worksheet(book_, nullptr), &table, std::vector<lxw_format*>(columns),
-              std::vector<size_t>(columns), 0};
+  Sheet sheet{workbook_add_worksheet(book_, header_ == Header::En ? table.sheet_en : table.sheet),
+              &table, std::vector<lxw_format*>(columns), std::vector<size_t>(columns), 0};
   if (sheet.sheet == nullptr) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED, "add a sheet to");
   for (size_t column = 0; column < columns; ++column) {
-    if (const char* format = table.columns[column].number_format) {
-      sheet.formats[column] = workbook_add_format(book_);
-      format_set_num_format(sheet.formats[column], format);
-    }
+    sheet.formats[column] = format(number_format(table.columns[column], scale_));
   }
+  // A4 landscape, one page wide, the header row on every page.
+  worksheet_set_landscape(sheet.sheet);
+  worksheet_set_paper(sheet.sheet, 9);
+  worksheet_fit_to_pages(sheet.sheet, 1, 0);
   if (header_ != Header::None) {
     if (bold_ == nullptr) {
       bold_ = workbook_add_format(book_);
       format_set_bold(bold_);
     }
     for (size_t column = 0; column < columns; ++column) {
-      const Column& heading = table.columns[column];
-      const std::string& text = header_ == Header::En ? heading.name : heading.label;
+      const std::string text = heading(table.columns[column], header_, scale_);
       worksheet_write_string(sheet.sheet, 0, static_cast<lxw_col_t>(column), text.c_str(), bold_);
       sheet.widths[column] = text_width(text) + 2;  // and the filter's button
     }
-    worksheet_freeze_panes(sheet.sheet, 1, 0);
+    worksheet_repeat_rows(sheet.sheet, 0, 0);
     sheet.rows = 1;
   }
+  // The rows' company stays in view: the header above, the frozen columns at the left.
+  worksheet_freeze_panes(sheet.sheet, static_cast<lxw_row_t>(sheet.rows),
+                         static_cast<lxw_col_t>(table.frozen_columns));
   if (!sheets_.empty()) end(sheets_.back());
   sheets_.push_back(std::move(sheet));
   return true;

@@ -3,6 +3,7 @@
 // Tables as the worksheets of a workbook file, through libxlsxwriter in constant-memory mode:
 // figures as numbers, dates as dates, text as text.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ namespace tidy {
 
 class Workbook {
  public:
-  // Starts a workbook to be written to the file path, whose sheets hold at most max_rows rows;
-  // the creation time is SOURCE_DATE_EPOCH when that is set, else now.
-  Workbook(const std::string& path, Header header, long long max_rows);
+  // Starts a workbook to be written to the file path, whose sheets hold at most max_rows rows,
+  // amounts of yen shown at scale; the creation time is SOURCE_DATE_EPOCH when that is set, else
+  // now.
+  Workbook(const std::string& path, Header header, Scale scale, long long max_rows);
   ~Workbook();
   Workbook(const Workbook&) = delete;
   Workbook& operator=(const Workbook&) = delete;
@@ -41,14 +43,18 @@ class Workbook {
     long long rows;  // the next row's index
   };
   bool failed(int code, const char* what);
+  lxw_format* format(const std::string& number_format);
   void cell(Sheet& sheet, size_t column, const Cell& cell);
   void end(Sheet& sheet);
 
   std::string path_;
   Header header_;
+  Scale scale_;
   long long max_rows_;
   lxw_workbook* book_ = nullptr;
   lxw_format* bold_ = nullptr;
+  // One format object for each number format: the library looks a cell's format up per cell.
+  std::map<std::string, lxw_format*> formats_;
   std::vector<Sheet> sheets_;
   int write_error_ = 0;  // the first cell that could not be written
   std::string error_;

@@ -100,6 +100,7 @@ bool TextWriter::begin(const Table& table) {
   if (format_ == Format::Jsonl || header_ == Header::None) return true;
   const char delimiter = format_ == Format::Csv ? ',' : '\t';
   for (size_t column = 0; column < table.columns.size(); ++column) {
+    if (table.columns[column].workbook_only) continue;
     if (column > 0) out_ += delimiter;
     if (header_ == Header::En) {
       out_ += table.columns[column].name;
@@ -161,6 +162,7 @@ bool TextWriter::row(const std::vector<Cell>& cells) {
   const std::vector<Column>& columns = table_->columns;
   if (format_ == Format::Jsonl) {
     for (size_t column = 0; column < columns.size(); ++column) {
+      if (columns[column].workbook_only) continue;
       out_ += column == 0 ? "{\"" : ",\"";
       out_ += columns[column].name;
       out_ += "\":";
@@ -170,6 +172,7 @@ bool TextWriter::row(const std::vector<Cell>& cells) {
   } else {
     const char delimiter = format_ == Format::Tsv ? '\t' : ',';
     for (size_t column = 0; column < columns.size(); ++column) {
+      if (columns[column].workbook_only) continue;
       if (column > 0) out_ += delimiter;
       delimited(cells[column], delimiter);
     }

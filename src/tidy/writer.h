@@ -25,7 +25,8 @@ class TableWriter {
   virtual bool finish() = 0;
 };
 
-// CSV, TSV or JSON Lines, in the encoding given, through write (which reports its own failure).
+// CSV, TSV or JSON Lines, in the encoding given, through write (which reports its own failure);
+// the columns for a workbook only are left out. The first column is never one.
 class TextWriter : public TableWriter {
  public:
   TextWriter(Format format, Encoding encoding, Header header,

@@ -295,18 +295,34 @@ class Workbook(unittest.TestCase):
         odd = one_period_each(2).replace(
             COMPANIES[1]["name"].encode("shift_jis"), b"\xb6\xcc\xde\x81\xac\xa0\x07 x"
         )
-        # And an amount of more digits than a double holds.
+        # And an amount of more digits than a double holds, a period of 9 months, and the
+        # sweep's placeholder for a page without an announcement date.
         sales = "売上高,".encode("shift_jis")
         odd = re.sub(re.escape(sales) + rb"-?\d+", sales + b"9" * 400, odd, count=1)
+        odd = re.sub("決算月数,12".encode("shift_jis"), "決算月数,9".encode("shift_jis"), odd, 1)
+        announced = "（決算発表日）,".encode("shift_jis")
+        odd = re.sub(re.escape(announced) + rb"[\d/]+", announced + b"1900/1/1", odd, count=1)
         version = tidy("--version").stdout.split()[1].decode()
         plain = ("code", "period", "revised", "months", "dividend_class", "split_factor")
+        percent = ("equity_ratio", "roa", "roe", "ordinary_roa")
+        yen = ("net_sales", "operating_income", "ordinary_income", "net_income", "total_assets")
+        yen += ("shareholders_equity", "capital_stock", "interest_bearing_debt")
+        yen += ("retained_earnings", "unrealized_gains")
+        units = dict(
+            {c: "円" for c in ADJUSTED + [c + "_adjusted" for c in ADJUSTED]},
+            shares_issued="株",
+            months="か月",
+            **{c: "%" for c in percent},
+        )
+        scales = {"yen": ("円", "", ""), "thousand": ("千円", " (thousand yen)", ",")}
+        scales["million"] = ("百万円", " (million yen)", ",,")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             (pathlib.Path(folder) / "a.csv").write_bytes(odd)
             history = ["--history", "-", str(pathlib.Path(folder) / "a.csv")]  # revised 0
-            for header, sweep, inputs in (
-                ("en", SWEEP + odd, ["-"]),
-                ("none", odd, ["-"]),
-                ("ja", odd, history),
+            for header, sweep, inputs, unit in (
+                ("en", SWEEP + odd, ["-"], "thousand"),
+                ("none", odd, ["-"], "yen"),
+                ("ja", odd, history, "million"),
             ):
                 with self.subTest(header=header, inputs=inputs):
                     path = pathlib.Path(folder) / ("%s.xlsx" % header)
@@ -315,6 +331,8 @@ class Workbook(unittest.TestCase):
                         "xlsx",
                         "--header",
                         header,
+                        "--unit",
+                        unit,
                         "-o",
                         str(path),
                         *inputs,
@@ -335,10 +353,30 @@ class Workbook(unittest.TestCase):
                     cells = [list(row) for row in sheet.iter_rows()]
                     self.assertEqual((len(book.worksheets), len(cells)), (1, len(texts)))
                     heads = header != "none"
+                    end = columns.index("period_end")
                     for row, line in zip(cells, texts):
+                        # The workbook's fiscal_period, after period_end, as results name it.
+                        fiscal = row.pop(end + 1).value
+                        if heads and fiscal in ("fiscal_period", "決算期"):
+                            pass
+                        elif line[end] == "":
+                            self.assertIsNone(fiscal)
+                        else:
+                            year, month = map(int, line[end].split("-"))
+                            months = line[columns.index("months")]
+                            self.assertEqual(
+                                fiscal,
+                                "%d年%d月期" % (year, month)
+                                + ("" if months == "12" else "（%sか月）" % months),
+                            )
                         self.assertEqual(len(row), len(line))
                         for cell, text, column in zip(row, line, columns):
                             if heads and cell.row == 1:
+                                in_yen = scales[unit][0] if column in yen else units.get(column)
+                                if header == "ja" and in_yen:
+                                    text += "（%s）" % in_yen
+                                if header == "en" and column in yen:
+                                    text += scales[unit][1]
                                 self.assertEqual((cell.value, cell.font.b), (text, True))
                                 continue
                             if text == "" or column in ("name", "sweep"):
@@ -363,25 +401,39 @@ class Workbook(unittest.TestCase):
                                 self.assertIsInstance(cell.value, (int, float), column)
                                 want = float(text)
                                 form = (
-                                    "#,##0.00"
-                                    if "." in text
-                                    else "General"
+                                    "General"
                                     if column in plain
-                                    else "#,##0"
+                                    else ("#,##0.00" if "." in text else "#,##0")
+                                    + ('"%"' if column in percent else "")
+                                    + (scales[unit][2] if column in yen else "")
                                 )
                             self.assertEqual(
                                 (cell.value, cell.number_format),
                                 (want, form),
                                 (cell.coordinate, text),
                             )
-                    self.assertEqual(sheet.freeze_panes, "A2" if heads else None)
+                    self.assertNotIn("1900-01-01", [line[end + 1] for line in texts])
+                    # The company in view, the sheet named, ready to print on A4.
+                    self.assertEqual(sheet.freeze_panes, "C2" if heads else "C1")
+                    self.assertEqual(
+                        sheet.title,
+                        "results" if header == "en" else "履歴" if inputs == history else "決算",
+                    )
+                    setup = sheet.page_setup
+                    self.assertEqual(
+                        (setup.orientation, setup.paperSize, setup.fitToHeight), ("landscape", 9, 0)
+                    )
+                    self.assertTrue(sheet.sheet_properties.pageSetUpPr.fitToPage)
+                    self.assertEqual(sheet.print_title_rows, "$1:$1" if heads else None)
                     self.assertEqual(
                         sheet.auto_filter.ref,
-                        "A1:%s%d" % ("AF" if inputs == history else "Z", len(texts))
+                        "A1:%s%d" % ("AG" if inputs == history else "AA", len(texts))
                         if heads
                         else None,
                     )
-                    for letter, column in zip(string.ascii_uppercase, zip(*texts)):
+                    for index, column in enumerate(list(zip(*texts))[:25]):
+                        # fiscal_period stands after period_end.
+                        letter = string.ascii_uppercase[index + (index > end)]
                         self.assertGreater(
                             sheet.column_dimensions[letter].width,
                             min(max(map(len, column)), 254),
