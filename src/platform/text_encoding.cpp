@@ -112,6 +112,40 @@ void append_sjis_as_utf8(std::string& out, std::string_view text) {
   }
 }
 
+void append_valid_utf8(std::string& out, std::string_view text, bool for_xml) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = bytes[i];
+    size_t length = c < 0x80                 ? 1
+                    : c >= 0xC2 && c <= 0xDF ? 2
+                    : c >= 0xE0 && c <= 0xEF ? 3
+                    : c >= 0xF0 && c <= 0xF4 ? 4
+                                             : 0;
+    char32_t point = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+    for (size_t k = 1; k < length; ++k) {
+      if (i + k >= text.size() || (bytes[i + k] & 0xC0) != 0x80) {
+        length = 0;
+        break;
+      }
+      point = point << 6 | (bytes[i + k] & 0x3F);
+    }
+    // Overlong forms, surrogates and points past U+10FFFF are not characters.
+    static const char32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (length > 0 &&
+        (point < Least[length] || (point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF)) {
+      length = 0;
+    }
+    const bool allowed = !for_xml || (point != 0xFFFE && point != 0xFFFF);
+    if (length == 0 || !allowed) {
+      out += "\xEF\xBF\xBD";
+      i += length == 0 ? 1 : length;
+    } else {
+      out.append(text.substr(i, length));
+      i += length;
+    }
+  }
+}
+
 void append_sjis_checked(std::string& out, std::string_view text) {
   while (!text.empty()) {
     std::string_view unit = text.substr(0, sjis_unit_length(text));

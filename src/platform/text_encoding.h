@@ -18,6 +18,11 @@ void append_sjis_as_utf8(std::string& out, std::string_view text);
 // Appends text unchanged, except that a unit without a character becomes "?".
 void append_sjis_checked(std::string& out, std::string_view text);
 
+// Appends UTF-8 text (a file name, which on Linux is any bytes) with each byte that does not
+// belong to a well-formed character replaced by U+FFFD; with for_xml, U+FFFE and U+FFFF too,
+// which XML does not allow in any form (its controls are written escaped).
+void append_valid_utf8(std::string& out, std::string_view text, bool for_xml = false);
+
 // Appends the Shift_JIS unit whose character is code point c and returns true, or returns false
 // when no unit has it. Of a character with several units (the NEC and IBM extensions), the one
 // code page 932 writes: the lowest, the IBM extension (FA40-FC4B) before the NEC-selected

@@ -105,4 +105,26 @@ TEST(SjisText, ComesBackFromEveryCodePoint) {
   for (const auto& [unit, written] : rows) EXPECT_EQ(chosen[unit], written);
 }
 
+// Any bytes as a file name's text: only well-formed UTF-8 goes through.
+TEST(Utf8Text, ReplacesWhatIsNotACharacter) {
+  struct Case {
+    std::string in, out, xml;
+  } cases[] = {
+      {"a\xC3\xA9\xE6\xB1\xBA\xF0\x9F\x98\x80", "a\xC3\xA9\xE6\xB1\xBA\xF0\x9F\x98\x80", ""},
+      {"\x8C\x88\x8E\x5A/r.csv", FFFD FFFD FFFD "Z/r.csv", ""},  // Shift_JIS 決算
+      {"caf\xE9", "caf" FFFD, ""},                               // Latin-1
+      {"\xC0\x80\xED\xA0\x80\xF4\x90\x80\x80",                   // overlong, surrogate, > U+10FFFF
+       FFFD FFFD FFFD FFFD FFFD FFFD FFFD FFFD FFFD, ""},
+      {"\xE6\xB1", FFFD FFFD, ""},  // cut short
+      {"x\xEF\xBF\xBEy\xEF\xBF\xBF", "x\xEF\xBF\xBEy\xEF\xBF\xBF", "x" FFFD "y" FFFD},
+  };
+  for (const Case& c : cases) {
+    std::string out, xml;
+    append_valid_utf8(out, c.in);
+    append_valid_utf8(xml, c.in, true);
+    EXPECT_EQ(out, c.out) << c.in;
+    EXPECT_EQ(xml, c.xml.empty() ? c.out : c.xml) << c.in;
+  }
+}
+
 }  // namespace

@@ -19,8 +19,11 @@ const char* const UsageStart =
     "                            the table's text: UTF-8 (default), UTF-8 with a byte-order\n"
     "                            mark (for Excel), or Shift_JIS\n"
     "  --header en|ja|none       CSV, TSV and xlsx's first row: the column names (default), the\n"
-    "                            report's Japanese labels, or none; JSON Lines keys are always\n"
-    "                            the column names\n"
+    "                            report's Japanese labels (the workbook's with their units), or\n"
+    "                            none; JSON Lines keys are always the column names\n"
+    "  --unit yen|thousand|million\n"
+    "                            how the workbook shows amounts of yen: in yen (default), in\n"
+    "                            thousands or in millions; the cells keep the figures\n"
     "  -o FILE                   write the table to FILE, whole or not at all (a FIFO or\n"
     "                            a device directly; \"-\" is standard output); FILE is\n"
     "                            checked before any input is read\n"
@@ -35,12 +38,20 @@ const char* const UsageStart =
 
 const char* const UsageEnd =
     "\n"
-    "period_end and announced_on are empty (null in JSON Lines) when not a calendar date.\n"
+    "period_end and announced_on are empty (null in JSON Lines) when not a calendar date,\n"
+    "also when the sweep printed its placeholder for a page without one (1900/1, 1900/1/1).\n"
+    "In CSV and TSV a text (a name, a file name) that begins with =, +, -, @, a tab or a\n"
+    "carriage return is written after a ' so that a spreadsheet takes it as text.\n"
     "\n"
-    "The workbook, the way into Excel, holds the table on one worksheet: codes, periods and\n"
-    "figures as numbers, the dates as dates, a bold and frozen header row with a filter. It is\n"
-    "written only when whole, also to standard output; a table of more rows than a worksheet\n"
-    "holds (1,048,576 with the header) is refused.\n"
+    "The workbook, the way into Excel, holds the table on a worksheet named in Japanese\n"
+    "(results or history with --header en): codes, periods and figures as numbers, the dates\n"
+    "as dates, and after period_end a column fiscal_period that names the period as results\n"
+    "do (the year and month of its end, and its months when not 12). The header row, the\n"
+    "code and the name stay in view; it prints on A4 landscape, one page wide, the header on\n"
+    "every page. Units show through the number formats (%, --unit), the stored figures\n"
+    "unchanged; a figure a workbook cannot store as printed (more than 15 significant\n"
+    "digits) is stored as text. It is written only when whole, also to standard output; a\n"
+    "table of more rows than a worksheet holds (1,048,576 with the header) is refused.\n"
     "\n"
     "Exit status: 0 converted; 1 an error in the input (the first one ends the run: only the\n"
     "companies before it are written, and with -o nothing is) or in reading or writing; 2\n"
@@ -55,7 +66,7 @@ const char* const UsageEnd =
     "Examples:\n"
     "  kessan > results.csv\n"
     "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
-    "  kessan-tidy --format xlsx -o results.xlsx results.csv\n"
+    "  kessan-tidy --format xlsx --header ja --unit million -o results.xlsx results.csv\n"
     "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
 
 // text with its words joined by spaces into lines of at most width bytes.
@@ -78,17 +89,22 @@ std::string wrapped(std::string_view text, size_t width) {
   return out + '\n';
 }
 
-// The column list, one name per column of the table.
+// The column list, one name per column of the table, with its unit.
 std::string columns() {
+  static const char* const Units[] = {"", " (yen)", " (yen a share)", " (%)", " (shares)", ""};
   std::string text = "Columns:";
   const std::vector<Column>& all = sweep_table().columns;
-  for (size_t column = 0; column < all.size(); ++column) {
-    text += std::string(column == 0 ? " " : ", ") + all[column].name;
+  for (size_t column = 0, shown = 0; column < all.size(); ++column) {
+    if (all[column].workbook_only) continue;
+    text += std::string(shown++ == 0 ? " " : ", ") + all[column].name;
     if (column == 2) text += " (1..3)";
     if (all[column].kind == Kind::Month) text += " (YYYY-MM)";
     if (all[column].kind == Kind::Day) text += " (YYYY-MM-DD)";
+    text += Units[static_cast<int>(all[column].unit)];
   }
-  return wrapped(text + ". Figures as the sweep printed them.", 90);
+  return wrapped(text + ". Figures as the sweep printed them; a percentage is in percent (40 is "
+                        "40%).",
+                 90);
 }
 
 const std::string UsageText = UsageStart + columns() + UsageEnd;

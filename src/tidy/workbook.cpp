@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -45,6 +46,53 @@ size_t separated_width(std::string_view text) {
   return text.size() + (digits > 0 ? (digits - 1) / 3 : 0);
 }
 
+// A decimal number's digits without leading or trailing zeros and the power of ten of its last
+// digit, with its sign: "-0120.50" and "-1.205E+2" are both "-1205e-1"; zero is "0".
+std::string canonical(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative || (!text.empty() && text[0] == '+')) text.remove_prefix(1);
+  std::string digits;
+  long long power = 0;
+  bool point = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      point = true;
+    } else if (c == 'e' || c == 'E') {
+      power += strtoll(std::string(text.substr(i + 1)).c_str(), nullptr, 10);
+      break;
+    } else {
+      if (!(digits.empty() && c == '0')) digits += c;
+      if (point) --power;
+    }
+  }
+  while (!digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    ++power;
+  }
+  if (digits.empty()) return "0";
+  return (negative ? "-" : "") + digits + "e" + std::to_string(power);
+}
+
+// Whether a reader of the workbook gets the number the printed text is. The library writes a
+// number with 16 significant digits (%.16G), which the reader takes to the nearest double; that
+// double, written in the fewest digits that give it back, must be the printed number.
+bool stored_exactly(const std::string& printed, double value) {
+  if (!std::isfinite(value)) return false;
+  // Up to 15 significant digits always come back.
+  const size_t first = printed.find_first_of("123456789");
+  if (first == std::string::npos) return true;
+  const size_t last = printed.find_last_of("123456789");
+  const size_t point = printed.find('.');
+  if (last - first + 1 - (point > first && point < last) <= 15) return true;
+  char written[40];
+  snprintf(written, sizeof written, "%.16G", value);
+  char shortest[40];
+  const std::to_chars_result end =
+      std::to_chars(shortest, shortest + sizeof shortest, strtod(written, nullptr));
+  return canonical(std::string_view(shortest, end.ptr - shortest)) == canonical(printed);
+}
+
 time_t creation_time() {
   const char* epoch = getenv("SOURCE_DATE_EPOCH");
   if (epoch != nullptr && *epoch != '\0') {
@@ -55,6 +103,43 @@ time_t creation_time() {
   return time(nullptr);
 }
 
+// Checks XML text given in pieces: UTF-8 of characters XML allows (no controls but tab, LF and
+// CR, no U+FFFE or U+FFFF), so that a reader does not stop at a row.
+class XmlText {
+ public:
+  void add(const unsigned char* bytes, size_t size) {
+    for (size_t i = 0; i < size && good_; ++i) {
+      const unsigned char c = bytes[i];
+      if (left_ > 0) {
+        good_ = (c & 0xC0) == 0x80;
+        point_ = point_ << 6 | (c & 0x3F);
+        if (--left_ == 0) good_ = point_ >= least_ && allowed(point_);
+        continue;
+      }
+      if (c < 0x80) {
+        good_ = allowed(c);
+      } else if (c >= 0xC2 && c <= 0xF4) {
+        left_ = c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        static const char32_t Least[] = {0, 0x80, 0x800, 0x10000};
+        least_ = Least[left_];
+        point_ = c & (0x3F >> left_);
+      } else {
+        good_ = false;
+      }
+    }
+  }
+  bool whole() const { return good_ && left_ == 0; }
+
+ private:
+  static bool allowed(char32_t c) {
+    return (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') && (c < 0xD800 || c > 0xDFFF) &&
+           c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
+  }
+  bool good_ = true;
+  int left_ = 0;  // continuation bytes still to come
+  char32_t point_ = 0, least_ = 0;
+};
+
 uint32_t little_endian(const unsigned char* bytes, int size) {
   uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
@@ -62,8 +147,9 @@ uint32_t little_endian(const unsigned char* bytes, int size) {
 }
 
 // Reads the worksheet back from the finished file: its entry in the zip's central directory,
-// inflated, must have the recorded size and CRC and end the XML. libxlsxwriter does not report
-// a failed write to its own temporary files, which leaves the worksheet cut short. "" when whole.
+// inflated, must have the recorded size and CRC, be text XML allows and end the XML. libxlsxwriter
+// does not report a failed write to its own temporary files, which leaves the worksheet cut short.
+// "" when whole.
 std::string check_worksheet(const std::string& path) {
   static const char Sheet[] = "xl/worksheets/sheet1.xml";
   static const char End[] = "</worksheet>";
@@ -118,6 +204,7 @@ std::string check_worksheet(const std::string& path) {
   unsigned char in[1 << 15], out[1 << 15];
   char tail[sizeof End - 1] = {};
   uLong sum = crc32(0, nullptr, 0);
+  XmlText text;
   int status = Z_OK;
   while (status == Z_OK) {
     if (stream.avail_in == 0 && packed > 0) {
@@ -132,6 +219,7 @@ std::string check_worksheet(const std::string& path) {
     status = inflate(&stream, Z_NO_FLUSH);
     const size_t got = sizeof out - stream.avail_out;
     sum = crc32(sum, out, static_cast<uInt>(got));
+    text.add(out, got);
     // The last bytes written so far, for the end of the XML.
     const size_t kept = std::min(got, sizeof tail);
     memmove(tail, tail + kept, sizeof tail - kept);
@@ -144,6 +232,7 @@ std::string check_worksheet(const std::string& path) {
     return std::string("its ") + Sheet + " does not inflate to the recorded size and CRC";
   }
   if (memcmp(tail, End, sizeof tail) != 0) return std::string("its ") + Sheet + " is cut short";
+  if (!text.whole()) return std::string("its ") + Sheet + " holds text that is not XML";
   return "";
 }
 
@@ -232,7 +321,7 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
     if (cell.type == Cell::Type::Sjis) {
       append_sjis_as_utf8(text, cell.text);
     } else {
-      text = cell.text;
+      append_valid_utf8(text, cell.text, true);
     }
     code = worksheet_write_string(sheet.sheet, row, col, text.c_str(), nullptr);
     width = text_width(text);
@@ -252,10 +341,10 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
   } else {
     const std::string number(cell.text);
     const double value = strtod(number.c_str(), nullptr);
-    if (std::isfinite(value)) {
+    if (stored_exactly(number, value)) {
       code = worksheet_write_number(sheet.sheet, row, col, value, format);
     } else {
-      // More digits than a double holds, which a workbook cannot store as a number: as text.
+      // A figure the workbook would store as another number: as text.
       code = worksheet_write_string(sheet.sheet, row, col, number.c_str(), nullptr);
     }
     width = format != nullptr ? separated_width(cell.text) : cell.text.size();
@@ -299,8 +388,10 @@ bool Workbook::close() {
   if (code != LXW_NO_ERROR) return failed(code, "write");
   const std::string fault = check_worksheet(path_);
   if (fault.empty()) return true;
-  error_ = "the workbook written is damaged (" + fault +
-           "): the folder for temporary files may be full, or a file size limit reached";
+  const bool text = fault.find("not XML") != std::string::npos;
+  error_ = "the workbook written is damaged (" + fault + "): " +
+           (text ? "not written; please report this fault of kessan-tidy"
+                 : "the folder for temporary files may be full, or a file size limit reached");
   return false;
 }
 

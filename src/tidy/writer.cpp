@@ -89,7 +89,7 @@ void TextWriter::text(std::string& out, const Cell& cell) const {
   } else if (encoding_ == Encoding::Cp932) {
     append_utf8_as_sjis(out, cell.text);
   } else {
-    out += cell.text;
+    append_valid_utf8(out, cell.text);
   }
 }
 
@@ -119,6 +119,12 @@ void TextWriter::delimited(const Cell& cell, char delimiter) {
     case Cell::Type::Sjis:
     case Cell::Type::Utf8: {
       std::string shown;
+      // A spreadsheet that imports the file would take such a text (a name from a web page) for
+      // a formula: the quote makes it text.
+      if (cell.text.size() > 1 &&
+          std::string_view("=+-@\t\r").find(cell.text[0]) != std::string_view::npos) {
+        shown = '\'';
+      }
       text(shown, cell);
       append_delimited(out_, shown, delimiter);
       break;

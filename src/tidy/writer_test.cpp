@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Rows,
     testing::Values(
         RowCase{"csv_utf8", NAME, Format::Csv, Encoding::Utf8, "1301," NAME_UTF8 ",1,"},
-        RowCase{"csv_utf8_bom_rows_have_no_mark", NAME, Format::Csv, Encoding::Utf8Bom,
+        RowCase{"csv_utf8_bom_at_the_start", NAME, Format::Csv, Encoding::Utf8Bom,
+                "\xEF\xBB\xBF"
                 "1301," NAME_UTF8 ",1,"},
         RowCase{"csv_cp932", NAME, Format::Csv, Encoding::Cp932, "1301,\xB6\xC5\x81\xAC?,1,"},
         RowCase{"tsv_cp932", NAME, Format::Tsv, Encoding::Cp932, "1301\t\xB6\xC5\x81\xAC?\t1\t"},
@@ -122,7 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "{\"code\":1301,\"name\":\"\\\"\\\\\\u0001\\u001f\\u0009\\u000d\",\"period\":1,"},
         RowCase{"jsonl_cp932_trail_5c_is_not_escaped", HYO "\\", Format::Jsonl, Encoding::Cp932,
                 "{\"code\":1301,\"name\":\"" HYO "\\\\\",\"period\":1,"},
-        RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"}));
+        RowCase{"csv_cp932_trail_5c_as_is", HYO, Format::Csv, Encoding::Cp932, "1301," HYO ",1,"},
+        // A spreadsheet takes a text that begins like a formula as text only after a quote.
+        RowCase{"csv_formula_quoted", "=HYPERLINK(\"http://x\",\"y\")", Format::Csv, Encoding::Utf8,
+                "1301,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",1,"},
+        RowCase{"tsv_formula_quoted", "@SUM(A1)", Format::Tsv, Encoding::Cp932,
+                "1301\t'@SUM(A1)\t1\t"},
+        RowCase{"csv_lone_minus_as_is", "-", Format::Csv, Encoding::Utf8, "1301,-,1,"},
+        RowCase{"jsonl_formula_as_is", "+1", Format::Jsonl, Encoding::Utf8,
+                "{\"code\":1301,\"name\":\"+1\",\"period\":1,"}));
 
 // Dates are written only for calendar dates of years 1..9999, empty in CSV and null in JSON.
 TEST(Rows, DatesAreWrittenOnlyWhenCalendarDates) {

@@ -11,6 +11,7 @@ sample.generator test holds byte for byte to a real sweep of build/kessan.
 import copy
 import csv
 import datetime
+import decimal
 import io
 import json
 import math
@@ -302,6 +303,13 @@ class Workbook(unittest.TestCase):
         odd = re.sub("決算月数,12".encode("shift_jis"), "決算月数,9".encode("shift_jis"), odd, 1)
         announced = "（決算発表日）,".encode("shift_jis")
         odd = re.sub(re.escape(announced) + rb"[\d/]+", announced + b"1900/1/1", odd, count=1)
+        # Figures of 17 significant digits, which a workbook would store as other numbers.
+        for label, figure in (
+            ("営業利益,", b"12345678901234567"),
+            ("1株当り当期利益,", b"-1234567890123456.78"),
+        ):
+            label = label.encode("shift_jis")
+            odd = re.sub(re.escape(label) + rb"[-\d.]+", label + figure, odd, count=1)
         version = tidy("--version").stdout.split()[1].decode()
         plain = ("code", "period", "revised", "months", "dividend_class", "split_factor")
         percent = ("equity_ratio", "roa", "roe", "ordinary_roa")
@@ -317,8 +325,11 @@ class Workbook(unittest.TestCase):
         scales = {"yen": ("円", "", ""), "thousand": ("千円", " (thousand yen)", ",")}
         scales["million"] = ("百万円", " (million yen)", ",,")
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
-            (pathlib.Path(folder) / "a.csv").write_bytes(odd)
-            history = ["--history", "-", str(pathlib.Path(folder) / "a.csv")]  # revised 0
+            # A folder whose name is not UTF-8 (Latin-1), as the history's sweep.
+            latin = pathlib.Path(os.fsdecode(os.fsencode(folder) + b"/caf\xe9"))
+            latin.mkdir()
+            (latin / "a.csv").write_bytes(odd)
+            history = ["--history", "-", str(latin / "a.csv")]  # revised 0
             for header, sweep, inputs, unit in (
                 ("en", SWEEP + odd, ["-"], "thousand"),
                 ("none", odd, ["-"], "yen"),
@@ -394,7 +405,9 @@ class Workbook(unittest.TestCase):
                                     .replace("mm", "%m")
                                     .replace("dd", "%d"),
                                 )
-                            elif math.isinf(float(text)):
+                            elif math.isinf(float(text)) or decimal.Decimal(
+                                repr(float("%.16G" % float(text)))
+                            ) != decimal.Decimal(text):
                                 self.assertEqual(cell.value, text, column)
                                 continue
                             else:
