@@ -2,6 +2,7 @@
 new shares, and what a history of them must find."""
 
 import random
+from fractions import Fraction
 
 YEARS = range(2006, 2026)  # a sweep each year; fiscal years end in March
 RATIOS = [2, 3, 4, 5, 10, 20, 50, 100, 1.1, 1.2, 1.5]
@@ -83,13 +84,10 @@ def sweeps(count, seed):
 
 
 def truth(c):
-    """Per period, newest first, its per-share figures on the newest period's basis; and how
-    often the basis changes between the history's consecutive rows (each as its newest sweep
-    printed it)."""
-    n, newest = len(c["true"]), c["true"][-1]["basis"]
-    shown = [c["true"][min(k + 2, n - 1) if c["restates"] else k]["basis"] for k in range(n)]
-    adjusted = [
-        {name: (p[name] or 0.0) * p["basis"] / newest for name in PER_SHARE.values()}
-        for p in reversed(c["true"])
-    ]
-    return adjusted, sum(a != b for a, b in zip(shown, shown[1:]))
+    """Per period, newest first, what its per-share figures as the history shows them (from the
+    newest sweep with it) are multiplied by to reach the newest period's basis; and how often
+    that basis changes between consecutive rows."""
+    n, exact = len(c["true"]), lambda k: Fraction(c["true"][k]["basis"]).limit_denominator(10**6)
+    shown = [exact(min(k + 2, n - 1) if c["restates"] else k) for k in range(n)]
+    changes = sum(a != b for a, b in zip(shown, shown[1:]))
+    return [basis / exact(n - 1) for basis in reversed(shown)], changes

@@ -11,6 +11,7 @@ sample.generator test holds byte for byte to a real sweep of build/kessan.
 import copy
 import csv
 import datetime
+import fractions
 import decimal
 import io
 import json
@@ -540,12 +541,18 @@ class History(unittest.TestCase):
         expected, counts = expected_history(sweeps, names)
         self.assertEqual([row[:5] + row[6:27] for row in rows], expected)
         truths = [share_splits.truth(company) for company in companies]
-        wanted = [want for truth, _ in truths for want in truth]  # in the rows' order
+        factors = [factor for truth, _ in truths for factor in truth]  # in the rows' order
+
+        def adjusted(printed, factor):  # rounded half away from zero
+            cents = abs(fractions.Fraction(printed)) * factor * 100
+            whole = int(cents + fractions.Fraction(1, 2))
+            return "%s%d.%02d" % ("-" if printed[0] == "-" and whole else "", *divmod(whole, 100))
+
         wrong = [
-            (row[0], row[4], name, row[27], row[28 + k], want[name])
-            for want, row in zip(wanted, rows)
-            for k, name in enumerate(ADJUSTED)
-            if abs(float(row[28 + k]) - want[name]) > 0.005 * float(row[27]) + 0.005 + 1e-9
+            (row[0], row[4], row[27], row[28:], factor)
+            for factor, row in zip(factors, rows)
+            if abs(float(row[27]) - factor) > 1e-10
+            or row[28:] != [adjusted(row[k], factor) for k in (11, 12, 13, 15)]
         ]
         self.assertEqual(wrong[:5], [])
         summary = "(%d revised, %d share splits)" % (counts[3], sum(n for _, n in truths))
