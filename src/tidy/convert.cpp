@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <list>
 #include <memory>
 
 #include "platform/files.h"
@@ -16,26 +17,9 @@ namespace tidy {
 
 namespace {
 
-constexpr size_t FlushSize = 1 << 20;
 constexpr size_t KeptOpen = 64;
 
 const char* const Program = "kessan-tidy: ";
-
-// Copies the finished workbook through io.
-bool copy_file(const std::string& path, const Io& io) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
-  if (!file) {
-    io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
-    return false;
-  }
-  std::string buffer(FlushSize, '\0');
-  while (size_t got = fread(buffer.data(), 1, buffer.size(), file.get())) {
-    if (!io.write(std::string_view(buffer).substr(0, got))) return false;
-  }
-  if (!ferror(file.get())) return true;
-  io.report(Program + std::string("cannot read back the workbook: ") + strerror(errno));
-  return false;
-}
 
 // Tables as a workbook, built in a scratch file and written through io only when whole.
 class SheetOutput : public TableWriter {
@@ -59,13 +43,16 @@ class SheetOutput : public TableWriter {
     return book_ && (book_->row(cells) || report());
   }
   bool flush() override { return true; }  // a workbook is written whole or not at all
-  bool finish() override { return book_ && (book_->close() || report()) && copy_file(path_, io_); }
+  bool finish() override {
+    return book_ && (book_->close() || report()) && (book_->copy(io_.write) || copy_failed());
+  }
 
  private:
   bool report() {
     io_.report(Program + book_->error());
     return false;
   }
+  bool copy_failed() { return !book_->error().empty() && report(); }
   const Io& io_;
   std::string path_;
   std::unique_ptr<Workbook> book_;
@@ -81,22 +68,155 @@ bool write_block(TableWriter& writer, const Block& block, std::vector<Cell>& cel
   return true;
 }
 
+// The history table's cells of a row; fiscal holds the fiscal period's text.
+void history_cells(const History::Row& row, std::string& fiscal, std::vector<Cell>& cells) {
+  cells.resize(history_table().columns.size());
+  cells[0] = figure_cell(row.code);
+  cells[1] = sjis_cell(row.name);
+  cells[2] = utf8_cell(row.sweep);
+  cells[3] = figure_cell(row.revised);
+  item_cells(row.fields, fiscal, &cells[HistoryItems]);
+  cells[HistoryItems + ItemColumns] = figure_cell(row.split_factor);
+  for (size_t k = 0; k < row.adjusted.size(); ++k) {
+    cells[HistoryItems + ItemColumns + 1 + k] = figure_cell(row.adjusted[k]);
+  }
+}
+
 // Writes the history's rows.
 bool write_history(TableWriter& writer, const History& history) {
-  std::vector<Cell> cells(history_table().columns.size());
+  std::vector<Cell> cells;
   std::string fiscal;
   return writer.begin(history_table()) && history.each_row([&](const History::Row& row) {
-    cells[0] = figure_cell(row.code);
-    cells[1] = sjis_cell(row.name);
-    cells[2] = utf8_cell(row.sweep);
-    cells[3] = figure_cell(row.revised);
-    item_cells(row.fields, fiscal, &cells[4]);
-    cells[4 + ItemColumns] = figure_cell(row.split_factor);
-    for (size_t k = 0; k < row.adjusted.size(); ++k) {
-      cells[5 + ItemColumns + k] = figure_cell(row.adjusted[k]);
-    }
+    history_cells(row, fiscal, cells);
     return writer.row(cells);
   });
+}
+
+// Writes the changes across the sweeps; a figure by its label with the Japanese header.
+bool write_changes(TableWriter& writer, const History& history, Header header) {
+  std::vector<Cell> cells(changes_table().columns.size());
+  auto sweep = [&](long long index) {
+    return index < 0 ? Cell{} : utf8_cell(history.sweep_name(index));
+  };
+  return writer.begin(changes_table()) && history.each_change([&](const History::Change& change,
+                                                                  std::string_view name) {
+    std::string code = std::to_string(change.code), end;
+    if (change.period_end >= 0) {
+      end = std::to_string(change.period_end / 100) + "/" + std::to_string(change.period_end % 100);
+    }
+    cells[0] = utf8_cell(change.kind);
+    cells[1] = figure_cell(code);
+    cells[2] = sjis_cell(name);
+    cells[3] = end.empty() ? Cell{} : Cell{Cell::Type::Month, end};
+    if (change.figure < 0) {
+      cells[4] = {};
+    } else {
+      const Column& figure = history_table().columns[change.figure];
+      cells[4] = utf8_cell(header == Header::Ja ? figure.label : figure.name);
+    }
+    auto value = [&](const std::string& text) {
+      return text.empty() ? Cell{} : Cell{change.value, text};
+    };
+    cells[5] = value(change.before);
+    cells[6] = sweep(change.before_sweep);
+    cells[7] = value(change.after);
+    cells[8] = sweep(change.after_sweep);
+    return writer.row(cells);
+  });
+}
+
+// The history table's column of that name; -1: none.
+int history_column(const std::string& name) {
+  const std::vector<Column>& columns = history_table().columns;
+  for (size_t column = 0; column < columns.size(); ++column) {
+    if (columns[column].name == name) return static_cast<int>(column);
+  }
+  return -1;
+}
+
+// Writes a trend sheet per figure: a row per company with a dated period, its figure per calendar
+// year of period_end, the later period where two end in one year. A per-share figure's column
+// adjusted for splits (name_adjusted), where the history has one, gives the values.
+bool write_trends(TableWriter& writer, const History& history,
+                  const std::vector<std::string>& figures, Scale scale) {
+  const int end_column = history_column("period_end"), months_column = history_column("months");
+  std::vector<Cell> cells;
+  std::string fiscal;
+  int first = 9999, last = 0;
+  history.each_row([&](const History::Row& row) {
+    history_cells(row, fiscal, cells);
+    const long long end = calendar_value(cells[end_column].text, false);
+    if (end >= 0) {
+      first = std::min(first, static_cast<int>(end / 100));
+      last = std::max(last, static_cast<int>(end / 100));
+    }
+    return true;
+  });
+  if (first > last) first = 1, last = 0;  // no dated period: no year
+  std::list<Table> tables;
+  for (const std::string& name : figures) {
+    const int shown = history_column(name);
+    const int adjusted = history_column(name + "_adjusted");
+    const int source = adjusted >= 0 ? adjusted : shown;
+    tables.push_back(trend_table(history_table().columns[shown], first, last, scale));
+    const size_t years = static_cast<size_t>(last - first + 1);
+    // One company's row: its values held until its next company's row arrives.
+    std::string code, company;
+    std::vector<std::string> values(years);
+    std::vector<char> seen(years), marked(years);
+    bool any = false;
+    auto put = [&]() {
+      if (!any) return true;
+      std::vector<Cell> row(3 + years);
+      row[0] = figure_cell(code);
+      row[1] = sjis_cell(company);
+      for (size_t year = 0; year < years; ++year) {
+        row[3 + year] = figure_cell(values[year]);
+        row[3 + year].marked = marked[year] != 0;
+      }
+      any = false;
+      return writer.row(row);
+    };
+    const bool written = writer.begin(tables.back()) &&
+                         history.each_row([&](const History::Row& row) {
+                           if (row.code != code && !put()) return false;
+                           if (row.code != code) {
+                             code = row.code;
+                             company = row.name;
+                             std::fill(values.begin(), values.end(), "");
+                             std::fill(seen.begin(), seen.end(), 0);
+                             std::fill(marked.begin(), marked.end(), 0);
+                           }
+                           history_cells(row, fiscal, cells);
+                           const long long end = calendar_value(cells[end_column].text, false);
+                           if (end < 0) return true;
+                           // The rows come newest first: a year's first is its later period.
+                           const size_t year = static_cast<size_t>(end / 100 - first);
+                           if (seen[year]) {
+                             marked[year] = 1;
+                             return true;
+                           }
+                           seen[year] = 1;
+                           any = true;
+                           values[year] = cells[source].text;
+                           const std::string_view months = cells[months_column].text;
+                           marked[year] = !months.empty() && months != "12" && months != "0";
+                           return true;
+                         }) &&
+                         put();
+    if (!written) return false;
+  }
+  return true;
+}
+
+// The tables of a history: its changes alone with --changes; else the history, and in a
+// workbook its changes and trend sheets too.
+bool write_history_tables(TableWriter& writer, const History& history, const Options& options) {
+  if (options.changes) return write_changes(writer, history, options.header);
+  if (!write_history(writer, history)) return false;
+  return options.format != Format::Xlsx ||
+         (write_changes(writer, history, options.header) &&
+          write_trends(writer, history, options.trends, options.scale));
 }
 
 }  // namespace
@@ -202,7 +322,8 @@ int convert(const Options& options, const Io& io) {
       skipped = true;
     }
   }
-  const bool written = (!options.history || write_history(*writer, history)) && writer->finish();
+  const bool written =
+      (!options.history || write_history_tables(*writer, history, options)) && writer->finish();
   if (!written) return Failed;
   if (options.history) io.report(Program + history.summary());
   return skipped ? Skipped : Converted;

@@ -1,6 +1,7 @@
 #include "tidy/history.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace tidy {
@@ -17,16 +18,19 @@ Fields split(std::string_view joined) {
   return fields;
 }
 
+// Whether the item is one of the figures (not a date or the month count).
+bool is_figure(int item) {
+  const ItemForm form = report_item(item).form;
+  return form != ItemForm::YearMonth && form != ItemForm::Date && form != ItemForm::Int;
+}
+
 // The number of figures (the items after the dates and the month count) in which two periods
 // differ.
 int revisions(std::string_view first, std::string_view latest) {
   const Fields a = split(first), b = split(latest);
   int count = 0;
   for (int item = 1; item <= ItemCount; ++item) {
-    const ItemForm form = report_item(item).form;
-    const bool figure =
-        form != ItemForm::YearMonth && form != ItemForm::Date && form != ItemForm::Int;
-    count += figure && a[item - 1] != b[item - 1];
+    count += is_figure(item) && a[item - 1] != b[item - 1];
   }
   return count;
 }
@@ -77,7 +81,16 @@ bool History::end_sweep(const std::string& name, std::string& message) {
       latest_sweep_ = sweep;
     }
     sweeps_.push_back(name);
-    for (auto& [code, company] : staged_names_) names_[code] = std::move(company);
+    for (auto& [code, name] : staged_names_) {
+      auto [at, added] = companies_.try_emplace(code, Company{name, sweep, sweep});
+      Company& company = at->second;
+      if (!added && company.name != name) {
+        note({"renamed", code, -1, -1, Cell::Type::Sjis, company.name, name, company.last_sweep,
+              sweep});
+      }
+      company.name = std::move(name);
+      company.last_sweep = sweep;
+    }
     long long undated = 0;
     for (Staged& row : staged_) {
       if (row.end < 0) {
@@ -129,7 +142,12 @@ bool History::each_row(const std::function<bool(const Row& row)>& take) const {
         revised = std::to_string(period.latest.empty() ? 0 : revisions(period.first, fields));
       }
       const std::string code = std::to_string(std::get<0>(key));
-      Row row{code, names_.at(std::get<0>(key)), sweeps_[period.sweep], revised, split(fields), {},
+      Row row{code,
+              companies_.at(std::get<0>(key)).name,
+              sweeps_[period.sweep],
+              revised,
+              split(fields),
+              {},
               {}};
       if (std::get<1>(key) <= 0) {
         const Ratio ratio = basis.factors[dated++];
@@ -173,10 +191,72 @@ std::string History::summary() const {
     ++periods;
     revised += !period.latest.empty() && revisions(period.first, period.latest) > 0;
   }
-  return counted(sweeps_.size(), "sweep") + " read: " + counted(names_.size(), "company") + ", " +
-         counted(periods, "period") + " (" + std::to_string(revised) + " revised, " +
+  return counted(sweeps_.size(), "sweep") + " read: " + counted(companies_.size(), "company") +
+         ", " + counted(periods, "period") + " (" + std::to_string(revised) + " revised, " +
          counted(splits().size(), "share split") + "), " + counted(undated, "row") +
          " without a calendar date";
+}
+
+void History::note(Change change) { noted_.push_back(std::move(change)); }
+
+bool History::each_change(
+    const std::function<bool(const Change& change, std::string_view name)>& take) const {
+  // A company's own changes go by the sweep they happened in, the periods' newest first.
+  auto order = [](const Change& change) {
+    const long long sweep = change.after_sweep >= 0 ? change.after_sweep : change.before_sweep + 1;
+    return change.period_end < 0 ? std::make_pair(0, sweep) : std::make_pair(1, -change.period_end);
+  };
+  std::vector<const Change*> noted;
+  for (const Change& change : noted_) noted.push_back(&change);
+  std::stable_sort(noted.begin(), noted.end(),
+                   [](const Change* a, const Change* b) { return a->code < b->code; });
+  auto next_noted = noted.begin();
+  const auto newest = static_cast<uint32_t>(sweeps_.size() - 1);
+  std::vector<Change> changes;
+  for (const auto& [code, company] : companies_) {
+    changes.clear();
+    if (company.first_sweep > 0) {
+      changes.push_back(
+          {"listed", code, -1, -1, Cell::Type::Empty, "", "", -1, company.first_sweep});
+    }
+    for (; next_noted != noted.end() && (*next_noted)->code == code; ++next_noted) {
+      changes.push_back(**next_noted);
+    }
+    if (company.last_sweep < newest) {
+      changes.push_back({"gone", code, -1, -1, Cell::Type::Empty, "", "", company.last_sweep, -1});
+    }
+    for (auto at = periods_.lower_bound(Key{code, LLONG_MIN, LLONG_MIN});
+         at != periods_.end() && std::get<0>(at->first) == code && std::get<1>(at->first) <= 0;
+         ++at) {
+      const Period& period = at->second;
+      if (period.latest.empty()) continue;
+      const Fields first = split(period.first), latest = split(period.latest);
+      for (int item = 1; item <= ItemCount; ++item) {
+        if (!is_figure(item) || first[item - 1] == latest[item - 1]) continue;
+        changes.push_back({"restated", code, -std::get<1>(at->first),
+                           HistoryItems + item_column(item), Cell::Type::Figure,
+                           std::string(first[item - 1]), std::string(latest[item - 1]),
+                           period.first_sweep, period.sweep});
+      }
+    }
+    auto begin = periods_.lower_bound(Key{code, LLONG_MIN, LLONG_MIN}), end = begin;
+    if (begin != periods_.end() && std::get<0>(begin->first) == code) {
+      // A split between a period and the one before it: shares before and after.
+      for (const Split& found : company_basis(begin, end).splits) {
+        const auto older = std::next(begin, static_cast<long>(found.older));
+        const auto newer = std::next(begin, static_cast<long>(found.newer));
+        changes.push_back({"split", code, -std::get<1>(newer->first), -1, Cell::Type::Figure,
+                           std::to_string(found.ratio.den), std::to_string(found.ratio.num),
+                           older->second.sweep, newer->second.sweep});
+      }
+    }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [&](const Change& a, const Change& b) { return order(a) < order(b); });
+    for (const Change& change : changes) {
+      if (!take(change, company.name)) return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace tidy

@@ -54,6 +54,25 @@ class History {
   // The splits and consolidations found, by code, then newest first.
   std::vector<SplitFound> splits() const;
 
+  // A change across the sweeps: a row of the changes table.
+  struct Change {
+    std::string kind;  // restated, listed, gone, renamed, or another noted kind
+    int code = 0;
+    long long period_end = -1;             // year * 100 + month; -1: the company as a whole
+    int figure = -1;                       // the history table's column; -1: none
+    Cell::Type value = Cell::Type::Empty;  // before's and after's: Figure, Sjis or Utf8
+    std::string before, after;
+    long long before_sweep = -1, after_sweep = -1;  // the sweeps' indexes; -1: none
+  };
+  // Adds a change of another kind, written among the others in their order.
+  void note(Change change);
+  // Calls take with each change and the company's name (Shift_JIS): by code; a company's own
+  // changes first, in the order of their sweeps; then by period_end newest first and figure.
+  bool each_change(
+      const std::function<bool(const Change& change, std::string_view name)>& take) const;
+  // A sweep's name, by its index.
+  const std::string& sweep_name(long long sweep) const { return sweeps_[sweep]; }
+
  private:
   struct Staged {
     int code;
@@ -78,7 +97,12 @@ class History {
   long long staged_latest_ = -1;
 
   std::vector<std::string> sweeps_;
-  std::map<int, std::string> names_;  // Shift_JIS, from the newest sweep with the company
+  struct Company {
+    std::string name;  // Shift_JIS, from the newest sweep with the company
+    uint32_t first_sweep, last_sweep;
+  };
+  std::map<int, Company> companies_;
+  std::vector<Change> noted_;
   Periods periods_;
   long long latest_ = -1;  // the latest announcement of the sweeps read
   size_t latest_sweep_ = 0;

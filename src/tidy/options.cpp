@@ -1,5 +1,7 @@
 #include "tidy/options.h"
 
+#include <algorithm>
+
 namespace tidy {
 
 namespace {
@@ -33,6 +35,12 @@ const char* const UsageStart =
     "                            published) in place of period, and after the items\n"
     "                            split_factor and the per-share figures adjusted by it to\n"
     "                            the newest period's share basis (stock splits found)\n"
+    "  --changes                 with --history: in place of the history, one row per change\n"
+    "                            across the sweeps (restated, listed, gone, renamed, split)\n"
+    "  --trends FIGURE,...       a history workbook's trend sheets: one per figure (a column\n"
+    "                            name), a row per company, a column per year and a sparkline;\n"
+    "                            net_sales, operating_income, ordinary_income, net_income, eps,\n"
+    "                            dividend_per_share, roe unless given; --trends= for none\n"
     "  --keep-going              report and skip each bad block, convert the rest\n"
     "  -h, --help                show this text\n"
     "  -V, --version             show the version\n"
@@ -48,12 +56,13 @@ const char* const UsageEnd =
     "The workbook, the way into Excel, holds the table on a worksheet named in Japanese\n"
     "(results or history with --header en): codes, periods and figures as numbers, the dates\n"
     "as dates, and after period_end a column fiscal_period that names the period as results\n"
-    "do (the year and month of its end, and its months when not 12). The header row, the\n"
-    "code and the name stay in view; it prints on A4 landscape, one page wide, the header on\n"
-    "every page. Units show through the number formats (%, --unit), the stored figures\n"
-    "unchanged; a figure a workbook cannot store as printed (more than 15 significant\n"
-    "digits) is stored as text. It is written only when whole, also to standard output; a\n"
-    "table of more rows than a worksheet holds (1,048,576 with the header) is refused.\n"
+    "do (the year and month of its end, and its months when neither 12 nor 0). The header\n"
+    "row, the code and the name stay in view; it prints on A4 landscape, one page wide, the\n"
+    "header on every page. Units show through the number formats (%, --unit), the stored\n"
+    "figures unchanged; a figure a workbook cannot store as printed (some of more than 15\n"
+    "significant digits) is stored as text. It is written only when whole, also to standard\n"
+    "output; a table of more rows than a worksheet holds (1,048,576 with the header) is\n"
+    "refused.\n"
     "\n"
     "Exit status: 0 converted; 1 an error in the input (the first one ends the run: only the\n"
     "companies before it are written, and with -o nothing is) or in reading or writing; 2\n"
@@ -63,13 +72,19 @@ const char* const UsageEnd =
     "With --history the table is written once every FILE is read, ordered by code and then\n"
     "period_end newest first; a row whose period_end is not a calendar date is kept from each\n"
     "sweep. A FILE whose latest announcement is earlier than an earlier FILE's is refused (a\n"
-    "wrong order; skipped with --keep-going). A summary goes to standard error.\n"
+    "wrong order; skipped with --keep-going). A summary goes to standard error. The history\n"
+    "workbook holds the history, its changes and the trend sheets. --changes writes change,\n"
+    "code, name, period_end, figure, before, before_sweep, after, after_sweep: restated (a\n"
+    "period's figure as first published and as the newest sweep with it prints it), listed\n"
+    "(the first sweep with the company), gone (its last, when the newest has it not), renamed\n"
+    "(the old and the new name, the sweep of the change).\n"
     "\n"
     "Examples:\n"
     "  kessan > results.csv\n"
     "  kessan-tidy --encoding utf-8-bom -o results-tidy.csv results.csv\n"
     "  kessan-tidy --format xlsx --header ja --unit million -o results.xlsx results.csv\n"
-    "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n";
+    "  kessan-tidy --history -o history.csv 2024/results.csv 2025/results.csv\n"
+    "  kessan-tidy --history --changes -o changes.csv 2024/results.csv 2025/results.csv\n";
 
 // text with its words joined by spaces into lines of at most width bytes.
 std::string wrapped(std::string_view text, size_t width) {
@@ -104,8 +119,9 @@ std::string columns() {
     if (all[column].kind == Kind::Day) text += " (YYYY-MM-DD)";
     text += Units[static_cast<int>(all[column].unit)];
   }
-  return wrapped(text + ". Figures as the sweep printed them; a percentage is in percent (40 is "
-                        "40%).",
+  return wrapped(text +
+                     ". Figures as the sweep printed them; a percentage is in percent (40 is "
+                     "40%).",
                  90);
 }
 
@@ -145,12 +161,36 @@ const Choice<Header> Headers[] = {{"en", Header::En}, {"ja", Header::Ja}, {"none
 const Choice<Scale> Scales[] = {
     {"yen", Scale::Yen}, {"thousand", Scale::Thousand}, {"million", Scale::Million}};
 
+// The history table's figure columns named in list, comma-separated, each once; none when empty.
+bool trend_figures(const std::string& list, std::vector<std::string>& figures, std::string& error) {
+  figures.clear();
+  if (list.empty()) return true;  // no trend sheet
+  const std::vector<Column>& columns = history_table().columns;
+  for (size_t at = 0; at <= list.size();) {
+    const size_t comma = std::min(list.find(',', at), list.size());
+    const std::string name = list.substr(at, comma - at);
+    at = comma + 1;
+    const bool figure =
+        std::any_of(columns.begin() + HistoryItems, columns.end(), [&](const Column& column) {
+          return column.name == name && column.kind == Kind::Number && name != "months";
+        });
+    if (!figure || std::count(figures.begin(), figures.end(), name) > 0) {
+      error = "--trends: " + (figure ? name + " is named twice"
+                                     : "no figure is named \"" + name + "\" (see --help)");
+      return false;
+    }
+    figures.push_back(name);
+  }
+  return true;
+}
+
 }  // namespace
 
 Parsed parse_command_line(const std::vector<std::string>& args, Options& options,
                           std::string& error) {
   bool only_files = false;
   bool has_output = false;
+  bool has_trends = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
     if (only_files || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -164,12 +204,15 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
     if (arg == "--help" || arg == "-h") return Parsed::Help;
     if (arg == "--version" || arg == "-V") return Parsed::Version;
     if (arg.rfind("--keep-going=", 0) == 0 || arg.rfind("--help=", 0) == 0 ||
-        arg.rfind("--version=", 0) == 0 || arg.rfind("--history=", 0) == 0) {
+        arg.rfind("--version=", 0) == 0 || arg.rfind("--history=", 0) == 0 ||
+        arg.rfind("--changes=", 0) == 0) {
       error = arg.substr(0, arg.find('=')) + " takes no value";
       return Parsed::Wrong;
     }
-    if (arg == "--keep-going" || arg == "--history") {
-      (arg == "--history" ? options.history : options.keep_going) = true;
+    if (arg == "--keep-going" || arg == "--history" || arg == "--changes") {
+      (arg == "--history"   ? options.history
+       : arg == "--changes" ? options.changes
+                            : options.keep_going) = true;
       continue;
     }
     // An option with a value: "--format jsonl", "--format=jsonl", "-o FILE".
@@ -179,7 +222,7 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       value = arg.substr(equals + 1);
       arg.resize(equals);
     } else if (arg == "--format" || arg == "--encoding" || arg == "--header" || arg == "--unit" ||
-               arg == "-o") {
+               arg == "-o" || arg == "--trends") {
       if (i + 1 == args.size()) {
         error = arg + " needs a value";
         return Parsed::Wrong;
@@ -193,6 +236,9 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       ok = choose(arg, value, Encodings, options.encoding, error);
     } else if (arg == "--header") {
       ok = choose(arg, value, Headers, options.header, error);
+    } else if (arg == "--trends") {
+      ok = trend_figures(value, options.trends, error);
+      has_trends = true;
     } else if (arg == "--unit") {
       ok = choose(arg, value, Scales, options.scale, error);
     } else if (arg == "-o") {
@@ -207,6 +253,14 @@ Parsed parse_command_line(const std::vector<std::string>& args, Options& options
       return Parsed::Wrong;
     }
     if (!ok) return Parsed::Wrong;
+  }
+  if (options.changes && !options.history) {
+    error = "--changes is a history's: give --history too";
+    return Parsed::Wrong;
+  }
+  if (has_trends && (!options.history || options.changes || options.format != Format::Xlsx)) {
+    error = "--trends is a history workbook's: give --history --format xlsx, without --changes";
+    return Parsed::Wrong;
   }
   if (options.format == Format::Jsonl && options.encoding == Encoding::Utf8Bom) {
     error =

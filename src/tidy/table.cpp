@@ -100,6 +100,44 @@ const Table& history_table() {
   return table;
 }
 
+const Table& changes_table() {
+  static const Table table = [] {
+    const Column& end = history_table().columns[HistoryItems];
+    Table changes{{{"change", "変更", Kind::Text, nullptr},
+                   {"code", "証券コード", Kind::Number, nullptr},
+                   {"name", "会社名", Kind::Text, nullptr},
+                   end,
+                   {"figure", "項目", Kind::Text, nullptr},
+                   {"before", "変更前", Kind::Text, nullptr},
+                   {"before_sweep", "変更前の出典", Kind::Text, nullptr},
+                   {"after", "変更後", Kind::Text, nullptr},
+                   {"after_sweep", "変更後の出典", Kind::Text, nullptr}},
+                  "変更",
+                  "changes",
+                  3};
+    return changes;
+  }();
+  return table;
+}
+
+Table trend_table(const Column& figure, int first, int last, Scale scale) {
+  // The sparklines' heading names the figure, its unit and how a marked year differs.
+  Table trend{{{"code", "証券コード", Kind::Number, nullptr},
+               {"name", "会社名", Kind::Text, nullptr},
+               {heading(figure, Header::En, scale) + ", italic: not a 12-month period",
+                heading(figure, Header::Ja, scale) + "の推移（斜体は12か月以外の期）", Kind::Text,
+                nullptr}},
+              figure.label,
+              figure.name,
+              3,
+              2};
+  for (int year = first; year <= last; ++year) {
+    trend.columns.push_back({std::to_string(year), std::to_string(year) + "年", Kind::Number,
+                             figure.number_format, figure.unit});
+  }
+  return trend;
+}
+
 std::string fiscal_period(std::string_view period_end, std::string_view months) {
   const long long end = calendar_value(period_end, false);
   if (end < 0) return "";

@@ -33,9 +33,12 @@ struct Column {
 
 struct Table {
   std::vector<Column> columns;
-  const char* sheet;     // a workbook sheet's name, UTF-8 (Japanese)
-  const char* sheet_en;  // its name with --header en
+  std::string sheet;     // a workbook sheet's name, UTF-8 (Japanese)
+  std::string sheet_en;  // its name with --header en
   int frozen_columns;    // the columns that stay in view when a sheet scrolls right
+  // A workbook's column that shows each row's figures from the column after it to the last as
+  // a line (a sparkline); -1: none.
+  int sparkline_column = -1;
 };
 
 // The column's heading in a workbook: its name (en) or its label with the unit (ja), the
@@ -50,6 +53,7 @@ struct Cell {
   enum class Type : unsigned char { Empty, Sjis, Utf8, Figure, Month, Day };
   Type type = Type::Empty;
   std::string_view text;
+  bool marked = false;  // a figure of a period other than 12 months, which a workbook marks
 };
 
 inline Cell sjis_cell(std::string_view text) { return {Cell::Type::Sjis, text}; }
@@ -70,6 +74,15 @@ const Table& sweep_table();
 // The table of a history: code, name, sweep (a file name) and revised, the items' columns, then
 // the split factor and the four per-share items adjusted by it.
 const Table& history_table();
+constexpr int HistoryItems = 4;  // the history table's first item column
+// The place of item 1..23 among the items' columns.
+constexpr int item_column(int item) { return item == 1 ? 0 : item; }
+// The table of the changes across sweeps: change (restated, listed, gone, renamed), code, name,
+// period_end, figure, before, before_sweep, after, after_sweep.
+const Table& changes_table();
+// A trend sheet of the history table's column figure: code, name, its sparkline, then one column
+// per calendar year from first to last.
+Table trend_table(const Column& figure, int first, int last, Scale scale);
 // The cells of the items' columns, from cells[0] on; fiscal holds the fiscal period's text.
 void item_cells(const Fields& fields, std::string& fiscal, Cell* cells);
 // The sweep table's row of the block's period 0..block.periods-1, the fiscal period's text in

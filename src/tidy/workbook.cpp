@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "platform/text_encoding.h"
+#include "tidy/zip_parts.h"
 #include "version.h"
 
 namespace tidy {
@@ -75,8 +76,9 @@ std::string canonical(std::string_view text) {
 }
 
 // Whether a reader of the workbook gets the number the printed text is. The library writes a
-// number with 16 significant digits (%.16G), which the reader takes to the nearest double; that
-// double, written in the fewest digits that give it back, must be the printed number.
+// number with 16 significant digits (%.16G), which the reader takes to the nearest double: that
+// must be value, the double nearest the printed text, and value must be the printed number or
+// be written in the fewest digits that give it back as the printed text.
 bool stored_exactly(const std::string& printed, double value) {
   if (!std::isfinite(value)) return false;
   // Up to 15 significant digits always come back.
@@ -85,12 +87,17 @@ bool stored_exactly(const std::string& printed, double value) {
   const size_t last = printed.find_last_of("123456789");
   const size_t point = printed.find('.');
   if (last - first + 1 - (point > first && point < last) <= 15) return true;
-  char written[40];
-  snprintf(written, sizeof written, "%.16G", value);
-  char shortest[40];
-  const std::to_chars_result end =
-      std::to_chars(shortest, shortest + sizeof shortest, strtod(written, nullptr));
-  return canonical(std::string_view(shortest, end.ptr - shortest)) == canonical(printed);
+  char text[64];
+  snprintf(text, sizeof text, "%.16G", value);
+  if (strtod(text, nullptr) != value) return false;
+  const std::string wanted = canonical(printed);
+  std::to_chars_result end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
+  if (canonical(std::string_view(text, end.ptr - text)) == wanted) return true;
+  // Past 15 significant digits with at most two decimals, a double is at least 2^43, and 12
+  // decimals write it exactly.
+  end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 12);
+  return end.ec == std::errc() && canonical(std::string_view(text, end.ptr - text)) == wanted;
 }
 
 time_t creation_time() {
@@ -150,8 +157,8 @@ uint32_t little_endian(const unsigned char* bytes, int size) {
 // inflated, must have the recorded size and CRC, be text XML allows and end the XML. libxlsxwriter
 // does not report a failed write to its own temporary files, which leaves the worksheet cut short.
 // "" when whole.
-std::string check_worksheet(const std::string& path) {
-  static const char Sheet[] = "xl/worksheets/sheet1.xml";
+std::string check_worksheet(const std::string& path, const std::string& part) {
+  const char* const Sheet = part.c_str();
   static const char End[] = "</worksheet>";
   std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
   if (!file) return std::string("cannot read it back: ") + strerror(errno);
@@ -176,7 +183,7 @@ std::string check_worksheet(const std::string& path) {
     return "cannot read its zip directory";
   }
   const unsigned char* entry = nullptr;
-  const size_t name_size = sizeof Sheet - 1;
+  const size_t name_size = part.size();
   for (size_t at = 0;
        at + 46 <= directory_size && little_endian(directory + at, 4) == 0x02014b50;) {
     const size_t name = little_endian(directory + at + 28, 2);
@@ -272,9 +279,17 @@ lxw_format* Workbook::format(const std::string& number_format) {
 bool Workbook::begin(const Table& table) {
   if (book_ == nullptr) return false;
   const size_t columns = table.columns.size();
-  Sheet sheet{workbook_add_worksheet(book_, header_ == Header::En ? table.sheet_en : table.sheet),
-              &table, std::vector<lxw_format*>(columns), std::vector<size_t>(columns), 0};
+  std::string name = header_ == Header::En ? table.sheet_en : table.sheet;
+  if (workbook_validate_sheet_name(book_, name.c_str()) != LXW_NO_ERROR) name = table.sheet_en;
+  Sheet sheet{workbook_add_worksheet(book_, name.c_str()),
+              &table,
+              std::vector<lxw_format*>(columns),
+              std::vector<size_t>(columns),
+              0,
+              "",
+              table.sparkline_column};
   if (sheet.sheet == nullptr) return failed(LXW_ERROR_MEMORY_MALLOC_FAILED, "add a sheet to");
+  sheet.name = sheet.sheet->name;
   for (size_t column = 0; column < columns; ++column) {
     sheet.formats[column] = format(number_format(table.columns[column], scale_));
   }
@@ -314,6 +329,18 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
   const auto col = static_cast<lxw_col_t>(column);
   const auto row = static_cast<lxw_row_t>(sheet.rows);
   lxw_format* format = sheet.formats[column];
+  if (cell.marked) {
+    // Italic on a pale shade, which also shows printed in black and white.
+    const std::string shown = number_format(sheet.table->columns[column], scale_);
+    lxw_format*& italic = marked_[shown];
+    if (italic == nullptr) {
+      italic = workbook_add_format(book_);
+      format_set_italic(italic);
+      format_set_bg_color(italic, 0xEDEDED);
+      if (!shown.empty()) format_set_num_format(italic, shown.c_str());
+    }
+    format = italic;
+  }
   size_t width = 0;
   if (cell.type == Cell::Type::Empty || cell.text.empty()) return;
   if (cell.type == Cell::Type::Sjis || cell.type == Cell::Type::Utf8) {
@@ -344,8 +371,11 @@ void Workbook::cell(Sheet& sheet, size_t column, const Cell& cell) {
     if (stored_exactly(number, value)) {
       code = worksheet_write_number(sheet.sheet, row, col, value, format);
     } else {
-      // A figure the workbook would store as another number: as text.
-      code = worksheet_write_string(sheet.sheet, row, col, number.c_str(), nullptr);
+      // A figure the workbook would store as another number: as text, in yen where the
+      // heading says thousands or millions.
+      const bool yen = sheet.table->columns[column].unit == Unit::Yen && scale_ != Scale::Yen;
+      code = worksheet_write_string(sheet.sheet, row, col, (number + (yen ? "円" : "")).c_str(),
+                                    nullptr);
     }
     width = format != nullptr ? separated_width(cell.text) : cell.text.size();
   }
@@ -386,12 +416,78 @@ bool Workbook::close() {
   const int code = workbook_close(book_);
   book_ = nullptr;
   if (code != LXW_NO_ERROR) return failed(code, "write");
-  const std::string fault = check_worksheet(path_);
+  for (size_t sheet = 1; sheet <= sheets_.size(); ++sheet) {
+    const std::string fault =
+        check_worksheet(path_, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
+    if (fault.empty()) continue;
+    const bool text = fault.find("not XML") != std::string::npos;
+    error_ = "the workbook written is damaged (" + fault + "): " +
+             (text ? "not written; please report this fault of kessan-tidy"
+                   : "the folder for temporary files may be full, or a file size limit reached");
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// A column's letters: 0 is A, 26 is AA.
+std::string column_letters(size_t column) {
+  std::string letters;
+  for (++column; column > 0; column = (column - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
+  }
+  return letters;
+}
+
+// The sheet's sparklines as a worksheet extension: one group, a line per row from its first to
+// its last data row, drawn from the columns after the sparkline's to the last, gaps left empty.
+std::string sparklines(const std::string& sheet, long long first_row, long long rows, size_t column,
+                       size_t columns) {
+  std::string quoted = "'";
+  for (char c : sheet) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  quoted += "'!";
+  std::string xml =
+      "<ext xmlns:x14=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/main\" "
+      "uri=\"{05C60535-1F16-4fd2-B633-F4F36F0B64E0}\"><x14:sparklineGroups "
+      "xmlns:xm=\"http://schemas.microsoft.com/office/excel/2006/main\"><x14:sparklineGroup "
+      "displayEmptyCellsAs=\"gap\" markers=\"1\" negative=\"1\"><x14:colorSeries "
+      "rgb=\"FF376092\"/><x14:colorNegative rgb=\"FFD00000\"/><x14:colorAxis "
+      "rgb=\"FF000000\"/><x14:colorMarkers rgb=\"FF376092\"/><x14:colorFirst "
+      "rgb=\"FF376092\"/><x14:colorLast rgb=\"FF376092\"/><x14:colorHigh "
+      "rgb=\"FF376092\"/><x14:colorLow rgb=\"FF376092\"/><x14:sparklines>";
+  const std::string from = column_letters(column + 1), to = column_letters(columns - 1),
+                    at = column_letters(column);
+  for (long long row = first_row + 1; row <= rows; ++row) {
+    const std::string number = std::to_string(row);
+    xml += "<x14:sparkline><xm:f>" + quoted + from + number + ":" + to + number +
+           "</xm:f><xm:sqref>" + at + number + "</xm:sqref></x14:sparkline>";
+  }
+  return xml + "</x14:sparklines></x14:sparklineGroup></x14:sparklineGroups></ext>";
+}
+
+}  // namespace
+
+bool Workbook::copy(const std::function<bool(std::string_view bytes)>& write) {
+  const long long first_row = header_ != Header::None ? 1 : 0;
+  const std::string fault = copy_with_extensions(
+      path_,
+      [&](const std::string& part) {
+        for (size_t index = 0; index < sheets_.size(); ++index) {
+          const Sheet& sheet = sheets_[index];
+          if (sheet.sparkline_column < 0 || sheet.rows == first_row ||
+              part != "xl/worksheets/sheet" + std::to_string(index + 1) + ".xml") {
+            continue;
+          }
+          const size_t column = static_cast<size_t>(sheet.sparkline_column);
+          if (column + 1 >= sheet.widths.size()) continue;
+          return sparklines(sheet.name, first_row, sheet.rows, column, sheet.widths.size());
+        }
+        return std::string();
+      },
+      write);
   if (fault.empty()) return true;
-  const bool text = fault.find("not XML") != std::string::npos;
-  error_ = "the workbook written is damaged (" + fault + "): " +
-           (text ? "not written; please report this fault of kessan-tidy"
-                 : "the folder for temporary files may be full, or a file size limit reached");
+  error_ = fault == "write" ? "" : "cannot copy the workbook: " + fault;
   return false;
 }
 

@@ -3,8 +3,10 @@
 // Tables as the worksheets of a workbook file, through libxlsxwriter in constant-memory mode:
 // figures as numbers, dates as dates, text as text.
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tidy/table.h"
@@ -32,6 +34,9 @@ class Workbook {
   // Writes the file; false, with the reason in error(), when it cannot. Without it, the
   // destructor leaves no workbook in the file.
   bool close();
+  // Copies the closed file through write, with the sheets' sparklines; false, with the reason in
+  // error() (empty when the write failed and reported itself), when it cannot.
+  bool copy(const std::function<bool(std::string_view bytes)>& write);
   const std::string& error() const { return error_; }
 
  private:
@@ -40,7 +45,9 @@ class Workbook {
     const Table* table;
     std::vector<lxw_format*> formats;
     std::vector<size_t> widths;
-    long long rows;  // the next row's index
+    long long rows;        // the next row's index
+    std::string name;      // as the workbook names it
+    int sparkline_column;  // -1: none
   };
   bool failed(int code, const char* what);
   lxw_format* format(const std::string& number_format);
@@ -55,6 +62,7 @@ class Workbook {
   lxw_format* bold_ = nullptr;
   // One format object for each number format: the library looks a cell's format up per cell.
   std::map<std::string, lxw_format*> formats_;
+  std::map<std::string, lxw_format*> marked_;  // a marked figure's, by number format
   std::vector<Sheet> sheets_;
   int write_error_ = 0;  // the first cell that could not be written
   std::string error_;

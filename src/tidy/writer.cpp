@@ -28,9 +28,13 @@ void append_utf8_as_sjis(std::string& out, std::string_view text) {
     }
     return all;
   }();
+  // Each byte of no character is then U+FFFD, one "?", and takes no character with it.
+  std::string valid;
+  append_valid_utf8(valid, text);
+  text = valid;
   while (!text.empty()) {
     size_t length = 1;
-    while (length < text.size() && length < 4 && (text[length] & 0xC0) == 0x80) ++length;
+    while (length < text.size() && (text[length] & 0xC0) == 0x80) ++length;
     if (static_cast<unsigned char>(text[0]) < 0x80) {
       out += text[0];
     } else {

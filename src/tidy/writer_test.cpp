@@ -233,13 +233,14 @@ TEST(Rows, HistorySweepAndRevised) {
     tidy::item_cells(fields, fiscal, &cells[4]);
     return std::vector<std::vector<Cell>>{cells};
   };
-  const std::string jsonl = written(tidy::history_table(), Format::Jsonl, Encoding::Cp932,
-                                    Header::None, row("2025年/\xF0\x9F\x98\x80.csv", ""));
+  const std::string jsonl =
+      written(tidy::history_table(), Format::Jsonl, Encoding::Cp932, Header::None,
+              row("2025年/\x8C\x88\x8E\x5A/\xF0\x9F\x98\x80.csv", ""));
   const std::string csv = written(tidy::history_table(), Format::Csv, Encoding::Utf8, Header::None,
                                   row("a,b.csv", "3"));
   EXPECT_EQ(
       jsonl,
-      "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/?.csv\",\"revised\":null," +
+      "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/???Z/?.csv\",\"revised\":null," +
           std::string(JsonFigures)
               .insert(std::string(JsonFigures).size() - 2,
                       ",\"split_factor\":null,\"eps_adjusted\":null,\"diluted_eps_adjusted\":null,"

@@ -5,6 +5,7 @@ input, in every encoding, for every Shift_JIS unit and for a whole sample sweep.
     KESSAN_TIDY_NATIVE=$PWD/build/kessan-tidy python3 -m unittest tests/tidy/same_output_test.py -v
 """
 
+import copy
 import os
 import pathlib
 import shlex
@@ -149,7 +150,7 @@ class SameOutput(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
             for name, shown in zip(names, sweeps):
                 (pathlib.Path(folder) / name).write_bytes(sweep_output(shown))
-            for args in (["--header", "ja"], ["--format", "xlsx", "-o", "-"]):
+            for args in (["--header", "ja"], ["--changes"], ["--format", "xlsx", "-o", "-"]):
                 with self.subTest(args=args):
                     want = run(self.native, ["--history"] + args + names, b"", cwd=folder)
                     got = run(self.windows, ["--history"] + args + names, b"", cwd=folder)
@@ -157,6 +158,35 @@ class SameOutput(unittest.TestCase):
                     summary = messages(want.stderr.decode())
                     self.assertEqual(messages(got.stderr.decode()), summary)
                     self.assertNotIn(" 0 share splits", summary)
+
+    @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
+    def test_history_changes_and_workbook(self):
+        """Two sweeps a year apart, with companies listed, gone, renamed and a figure restated:
+        the changes table and the history workbook with its trend sheets."""
+        older = copy.deepcopy([dict(c, periods=c["periods"][1:]) for c in COMPANIES[20:300]])
+        older = [c for c in older if c["periods"]]
+        older[3]["name"] = "旧" + older[3]["name"]
+        for company in older[:40]:
+            figure = company["periods"][0]["figures"]["4"]
+            if figure is not None:
+                figure[0] += 1
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in (("2024.csv", older), ("2025.csv", COMPANIES[:250])):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            for args in (
+                ["--changes", "--header", "ja"],
+                ["--changes", "--format", "jsonl", "--encoding", "cp932"],
+                ["--format", "xlsx", "--unit", "million", "-o", "-"],
+            ):
+                with self.subTest(args=args):
+                    args = ["--history"] + args + ["2024.csv", "2025.csv"]
+                    want = run(self.native, args, b"", cwd=folder)
+                    got = run(self.windows, args, b"", cwd=folder)
+                    self.assertEqual(want.returncode, 0, want.stderr)
+                    self.assertEqual((got.returncode, got.stdout), (0, want.stdout))
+                    kinds = (b"listed", b"gone", b"renamed", b"restated")
+                    if "--changes" in args:
+                        self.assertEqual([k in want.stdout for k in kinds], [True] * 4)
 
     def test_a_workbook_to_nul(self):
         """NUL is a character device but not a console: the workbook is written there."""

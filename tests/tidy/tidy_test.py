@@ -29,6 +29,7 @@ import sys
 import tempfile
 import time
 import unittest
+import zipfile
 
 from kessan_testing import ROOT, sample, share_splits
 from kessan_testing.harness import tidy_command
@@ -76,6 +77,7 @@ HISTORY_COLUMNS = (
     + ["split_factor"]
     + [name + "_adjusted" for name in ADJUSTED]
 )
+CHANGES_COLUMNS = "change code name period_end figure before before_sweep after after_sweep".split()
 TIMEOUT_S = 60
 
 
@@ -94,12 +96,16 @@ COMPANIES = sample.with_figures(sample.generate())
 SWEEP = sweep_output(COMPANIES)
 
 
-def successive_sweeps(companies, years):
+def successive_sweeps(companies, years, changes=None):
     """years sweeps, oldest first, of the companies' series run years - 1 years further back, each
-    showing as many periods as the record: company 1 appears in the second sweep, company 2 is
-    gone from the last, company 3 is renamed in the third, company 4 restates two figures of its
-    year before in the last, company 5's newest period in the second has no calendar date."""
+    showing as many periods as the record: every 7th company from the 2nd appears in the second
+    sweep, from the 3rd is gone from the last; every 9th from the 4th is renamed in a sweep after
+    the first, every 5th from the 5th restates figures of an earlier period in a later sweep,
+    every 13th from the 7th ends a period in December after one in the same year; company 5's
+    newest period in the second has no calendar date. changes, when given, gets the changes
+    table's rows, with sweeps by index, as the generator made them."""
     sweeps = [[] for _ in range(years)]
+    note = changes.append if changes is not None else lambda row: None
     for index, company in enumerate(companies):
         shown, rng = len(company["periods"]), random.Random(company["code"])
         n = shown + years - 1
@@ -116,17 +122,74 @@ def successive_sweeps(companies, years):
                 sample.company_periods(rng, n, sample.MILLION_YEN),
             )
         ]
+        if index % 13 == 6 and n > 3 and series[3]["end"][1] < 12:
+            series[2]["end"] = [series[3]["end"][0], 12]
+            series[2]["months"] = 12 - series[3]["end"][1]
+        code, renamed = company["code"], 1 + index % max(years - 1, 1)
+        present, name = [], None
         for year in range(years):
-            if (index % 7, year) not in ((1, 0), (2, years - 1)):
-                periods = copy.deepcopy(series[years - 1 - year :][:shown])
-                name = ("ニュー" if index == 3 and year >= 2 else "") + company["name"]
-                sweeps[year].append(dict(company, name=name, periods=periods))
-        if index == 4 and shown > 1:
-            for item in ("4", "7"):
-                sweeps[-1][-1]["periods"][1]["figures"][item][0] += 1
+            if (index % 7, year) in ((1, 0), (2, years - 1)):
+                continue
+            periods = copy.deepcopy(series[years - 1 - year :][:shown])
+            new_name = ("ニュー" if index % 9 == 3 and year >= renamed else "") + company["name"]
+            if present and new_name != name:
+                note(["renamed", code, None, None, name, present[-1], new_name, year])
+            present.append(year)
+            name = new_name
+            sweeps[year].append(dict(company, name=name, periods=periods))
+        if index % 7 == 1:
+            note(["listed", code, None, None, None, None, None, 1])
+        if index % 7 == 2:
+            note(["gone", code, None, None, None, years - 2, None, None])
+        if index % 5 == 4 and shown > 1 and present[0] + 1 < years:
+            # Restated from a sweep on, in every later sweep that shows the period.
+            year = rng.randrange(present[0] + 1, years)
+            target = series[years - 1 - year + 1]["end"]
+            items = rng.sample([str(i) for i in range(4, 24) if i != 11], 3)
+            shows = [
+                (y, p)
+                for y in present
+                for c in sweeps[y]
+                if c["code"] == code
+                for p in c["periods"]
+                if p["end"] == target
+            ]
+            first = next(p for y, p in shows if y < year)
+            for y, p in shows:
+                for item in items:
+                    if y >= year and p["figures"][item] is not None:
+                        p["figures"][item][0] += 1
+            for item in items:
+                before, after = expected_field(first, int(item)), expected_field(
+                    shows[-1][1], int(item)
+                )
+                if before != after:
+                    end = "%04d-%02d" % tuple(target)
+                    row = ["restated", code, end, COLUMNS[2 + int(item)], before, shows[0][0]]
+                    note(row + [after, shows[-1][0]])
         if index == 5:
             sweeps[1][-1]["periods"][0]["end"][1] = 13
+    if changes is not None:
+        names = {c["code"]: c["name"] for sweep in sweeps for c in sweep}
+        for row in changes:
+            row.insert(2, names[row[1]])
     return sweeps
+
+
+def expected_changes(changes, names):
+    """The changes table's rows, in its order, from the generator's: a company's own changes by
+    the sweep they happened in, then its periods newest first and the figures in column order."""
+
+    def order(row):
+        if row[3] is None:
+            return (row[1], 0, row[8] if row[8] is not None else row[6] + 1)
+        return (row[1], 1, -int(row[3].replace("-", "")), COLUMNS.index(row[4]))
+
+    def shown(value, column):
+        return "" if value is None else names[value] if column in (6, 8) else str(value)
+
+    rows = sorted(changes, key=order)
+    return [[shown(v, column) for column, v in enumerate(row)] for row in rows]
 
 
 def expected_history(sweeps, names):
@@ -284,6 +347,15 @@ def openpyxl():
     return openpyxl
 
 
+def stored_as_printed(text):
+    """Whether a workbook that writes numbers with %.16G gives a reader the printed number."""
+    value = float(text)
+    if math.isinf(value) or float("%.16G" % value) != value:
+        return False
+    printed = decimal.Decimal(text)
+    return decimal.Decimal(repr(value)) == printed or decimal.Decimal(value) == printed
+
+
 def one_period_each(count):
     return sweep_output([dict(c, periods=c["periods"][:1]) for c in COMPANIES[:count]])
 
@@ -307,7 +379,10 @@ class Workbook(unittest.TestCase):
         # Figures of 17 significant digits, which a workbook would store as other numbers.
         for label, figure in (
             ("営業利益,", b"12345678901234567"),
+            ("経常利益,", b"9007199254740993"),  # the nearest double is ...992
+            ("当期利益,", b"828256849568108700"),  # written back in 16 digits
             ("1株当り当期利益,", b"-1234567890123456.78"),
+            ("1株当り配当,", b"731002469583214.75"),  # a double exactly
         ):
             label = label.encode("shift_jis")
             odd = re.sub(re.escape(label) + rb"[-\d.]+", label + figure, odd, count=1)
@@ -363,7 +438,9 @@ class Workbook(unittest.TestCase):
                     book = openpyxl().load_workbook(path)
                     sheet = book.active
                     cells = [list(row) for row in sheet.iter_rows()]
-                    self.assertEqual((len(book.worksheets), len(cells)), (1, len(texts)))
+                    # A history's: its changes and seven trend sheets too.
+                    sheets = 9 if inputs == history else 1
+                    self.assertEqual((len(book.worksheets), len(cells)), (sheets, len(texts)))
                     heads = header != "none"
                     end = columns.index("period_end")
                     for row, line in zip(cells, texts):
@@ -406,10 +483,10 @@ class Workbook(unittest.TestCase):
                                     .replace("mm", "%m")
                                     .replace("dd", "%d"),
                                 )
-                            elif math.isinf(float(text)) or decimal.Decimal(
-                                repr(float("%.16G" % float(text)))
-                            ) != decimal.Decimal(text):
-                                self.assertEqual(cell.value, text, column)
+                            elif not stored_as_printed(text):
+                                # As text, in yen where the heading says thousands or millions.
+                                in_yen = "円" if column in yen and unit != "yen" else ""
+                                self.assertEqual(cell.value, text + in_yen, column)
                                 continue
                             else:
                                 self.assertIsInstance(cell.value, (int, float), column)
@@ -515,7 +592,8 @@ class History(unittest.TestCase):
             jsonl = tidy("--history", "--format", "jsonl", *names, cwd=folder).stdout
         rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
         expected, counts = expected_history(sweeps, names)
-        self.assertEqual(counts[3:], (1, 1))
+        self.assertEqual(counts[4], 1)
+        self.assertGreater(counts[3], 1)
         self.assertEqual(rows[0], HISTORY_COLUMNS)
         self.assertEqual([row[:5] + row[6:27] for row in rows[1:]], expected)
         self.assertEqual(
@@ -537,6 +615,20 @@ class History(unittest.TestCase):
             for name, shown in zip(names, sweeps):
                 (pathlib.Path(folder) / name).write_bytes(sweep_output(shown))
             done = tidy("--history", *names, cwd=folder)
+            changes = tidy("--history", "--changes", *names, cwd=folder).stdout.decode("utf-8")
+            tidy(
+                "--history",
+                "--format",
+                "xlsx",
+                "--trends",
+                "eps",
+                "-o",
+                "h.xlsx",
+                *names,
+                cwd=folder,
+            )
+            trend = openpyxl().load_workbook(pathlib.Path(folder) / "h.xlsx", read_only=True)["eps"]
+            trend = [[cell.value for cell in row] for row in trend.iter_rows()]
         rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))[1:]
         expected, counts = expected_history(sweeps, names)
         self.assertEqual([row[:5] + row[6:27] for row in rows], expected)
@@ -557,6 +649,98 @@ class History(unittest.TestCase):
         self.assertEqual(wrong[:5], [])
         summary = "(%d revised, %d share splits)" % (counts[3], sum(n for _, n in truths))
         self.assertIn(summary, done.stderr.decode("utf-8"))
+        self.assertEqual(changes.count("\nsplit,"), sum(n for _, n in truths))
+        # The trend sheet of eps draws the adjusted figures.
+        drawn = {
+            (str(r[0]), h): v
+            for r in trend[1:]
+            for h, v in zip(trend[0][3:], r[3:])
+            if v is not None
+        }
+        self.assertEqual(drawn, {(row[0], row[4][:4]): float(row[28]) for row in rows})
+
+    def test_changes_and_the_history_workbook(self):
+        """--changes row for row as the generator made them, in CSV and JSON Lines; the workbook's
+        sheets, a trend sheet's years against the history (the later of two periods ending in
+        one year, italic where not 12 months) and its sparklines' ranges."""
+        made = []
+        sweeps = successive_sweeps(COMPANIES[:300], 5, made)
+        names = ["%d.csv" % (2021 + year) for year in range(len(sweeps))]
+        expected = expected_changes(made, names)
+        self.assertEqual({row[0] for row in expected}, {"listed", "gone", "renamed", "restated"})
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, companies in zip(names, sweeps):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(companies))
+            done = tidy("--history", "--changes", *names, cwd=folder)
+            jsonl = tidy("--history", "--changes", "--format", "jsonl", *names, cwd=folder)
+            history = tidy("--history", *names, cwd=folder).stdout.decode()
+            book_path = pathlib.Path(folder) / "h.xlsx"
+            trends = ["--trends", "net_sales,eps"]
+            made_book = tidy(
+                "--history", "--format", "xlsx", *trends, "-o", "h.xlsx", *names, cwd=folder
+            )
+            self.assertEqual(made_book.returncode, 0, made_book.stderr)
+            book = openpyxl().load_workbook(book_path)
+            xml = zipfile.ZipFile(book_path).read("xl/worksheets/sheet3.xml").decode()
+        rows = list(csv.reader(io.StringIO(done.stdout.decode(), newline="")))
+        self.assertEqual(rows, [CHANGES_COLUMNS] + expected)
+        self.assertEqual(done.stderr, made_book.stderr)
+        self.assertEqual(
+            [list(json.loads(line).values()) for line in jsonl.stdout.splitlines()],
+            [
+                [
+                    int(v)
+                    if c == 1
+                    else None
+                    if v == ""
+                    else float(v)
+                    if c in (5, 7) and row[0] == "restated"
+                    else v
+                    for c, v in enumerate(row)
+                ]
+                for row in expected
+            ],
+        )
+        self.assertEqual(book.sheetnames, ["history", "changes", "net_sales", "eps"])
+        self.assertEqual(
+            [[c.value for c in row] for row in book["changes"].iter_rows(max_col=3)],
+            [r[:3] for r in [CHANGES_COLUMNS] + [[x, int(y), z] for x, y, z, *_ in expected]],
+        )
+        # The history's rows of a company by calendar year: the later period's, the year marked
+        # where a period is not 12 months or a second ends in it.
+        years = {}
+        for row in list(csv.DictReader(io.StringIO(history, newline=""))):
+            if row["period_end"]:
+                year = years.setdefault(row["code"], {}).setdefault(row["period_end"][:4], [])
+                year.append((row["net_sales"], row["months"]))
+        sheet = book["net_sales"]
+        heads = [c.value for c in sheet[1]]
+        self.assertEqual(sheet.freeze_panes, "D2")
+        marked = doubled = 0
+        for row in sheet.iter_rows(min_row=2):
+            code = str(row[0].value)
+            shown = {
+                head: (cell.value, cell.font.i)
+                for head, cell in zip(heads[3:], row[3:])
+                if cell.value is not None
+            }
+            want = {
+                y: (float(p[0][0]), len(p) > 1 or p[0][1] != "12") for y, p in years[code].items()
+            }
+            self.assertEqual(shown, want, code)
+            marked += sum(m for _, m in want.values())
+            doubled += sum(len(p) > 1 for p in years[code].values())
+        self.assertEqual(sheet.max_row - 1, len(years))
+        self.assertGreater(doubled, 0)
+        self.assertGreater(marked, doubled)
+        last = openpyxl().utils.get_column_letter(len(heads))
+        self.assertEqual(
+            re.findall(r"<xm:f>(.*?)</xm:f><xm:sqref>(.*?)</xm:sqref>", xml),
+            [
+                ("'net_sales'!D%d:%s%d" % (r, last, r), "C%d" % r)
+                for r in range(2, sheet.max_row + 1)
+            ],
+        )
 
 
 class OutputFileAndExitCodes(unittest.TestCase):
@@ -633,6 +817,12 @@ class OutputFileAndExitCodes(unittest.TestCase):
             ("-o - is standard output", ["-o", "-", str(self.good)], 0, b"code,name,period"),
             ("unknown option", ["--colour"], 64, b"unknown option --colour"),
             ("wrong value", ["--format", "xml"], 64, b'--format does not take "xml"'),
+            (
+                "a trend of no figure",
+                ["--history", "--format", "xlsx", "--trends", "net_sales,sales"],
+                64,
+                b'no figure is named "sales"',
+            ),
             ("missing value", [str(self.good), "-o"], 64, b"-o needs a value"),
             (
                 "JSON Lines with a byte-order mark",
