@@ -1,6 +1,7 @@
 """The sweep benchmark: build/kessan against curl over the sample data set served by nginx.
 
     scripts/bench [--runs N] [--work-dir DIR] [--no-build] [--kessan PATH] [--tidy-only]
+                  [--terminal]
 
 Builds the tool and the scanner benchmark, writes the sample data set, serves it with Debian's
 nginx on a loopback port (its own configuration, stopped after), and times in alternation
@@ -19,6 +20,7 @@ import json
 import os
 import pathlib
 import platform
+import pty
 import pwd
 import re
 import shutil
@@ -331,11 +333,25 @@ def sweep_env(port):
     return env
 
 
-def run_kessan(kessan, work, index, port, expected_companies):
+def drain(fd):
+    """Reads a pseudo-terminal's main side until its other side is closed."""
+    try:
+        while os.read(fd, 65536):
+            pass
+    except OSError:
+        pass
+    os.close(fd)
+
+
+def run_kessan(kessan, work, index, port, expected_companies, terminal=False):
     folder = pathlib.Path(tempfile.mkdtemp(prefix="a%d-" % index, dir=work))
     out_path, err_path = work / ("a%d.csv" % index), work / ("a%d.err" % index)
     try:
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            if terminal:  # standard error on a terminal: the status line is drawn
+                main, err = pty.openpty()
+                reader = threading.Thread(target=drain, args=(main,))
+                reader.start()
             m = measure(
                 [str(kessan)],
                 folder,
@@ -345,6 +361,9 @@ def run_kessan(kessan, work, index, port, expected_companies):
                 work / ("a%d.time" % index),
                 sample=True,
             )
+            if terminal:
+                os.close(err)
+                reader.join()
         found = sum(
             1 for line in out_path.read_bytes().split(b"\n") if re.match(rb"[0-9]{4},", line)
         )
@@ -622,6 +641,11 @@ def main(argv):
         help="the converter to time (default: build/kessan-tidy)",
     )
     parser.add_argument("--tidy-only", action="store_true", help="time only kessan-tidy")
+    parser.add_argument(
+        "--terminal",
+        action="store_true",
+        help="give kessan's standard error a pseudo-terminal, so that it draws its status line",
+    )
     args = parser.parse_args(argv)
     args.kessan = args.kessan.resolve()
     args.kessan_tidy = args.kessan_tidy.resolve()
@@ -702,7 +726,9 @@ def main(argv):
             order = ("a", "b") if index % 2 else ("b", "a")
             for which in order:
                 if which == "a":
-                    a.append(run_kessan(args.kessan, work, index, nginx.port, expected))
+                    a.append(
+                        run_kessan(args.kessan, work, index, nginx.port, expected, args.terminal)
+                    )
                     m = a[-1]
                 else:
                     b.append(run_curl(work, index, nginx.port, host, path, reference))

@@ -63,6 +63,13 @@ void write_message(const std::string& text);
 // a signal or Ctrl-C ends the program before remove_scratch_file.
 std::string create_scratch_file(std::string& error);
 void remove_scratch_file(const std::string& name);
+// Opens the scratch file for reading, so that Ctrl-C can still remove it; null with errno set
+// when it cannot.
+FILE* open_scratch_file(const std::string& name);
+// Brackets a library's own use of the scratch file. Windows cannot remove a file that is open
+// without delete sharing, as libxlsxwriter opens it: Ctrl-C then waits until the library is done
+// (up to a minute), removes the file and ends the run.
+void scratch_file_in_use(bool in_use);
 
 // True when stream is a terminal (a console on Windows).
 bool is_terminal(FILE* stream);

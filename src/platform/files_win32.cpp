@@ -51,10 +51,11 @@ size_t name_start(const std::wstring& path) {
   return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// A device by its reserved name, in any case and with any extension (NUL, con, nul.csv, COM1),
-// or a path in the device namespace (\\.\).
-bool is_device(const std::wstring& path) {
+// A device by its reserved name, in any case, with any extension and with a colon after it as
+// Windows accepts it (NUL, con, nul.csv, COM1, NUL:), or a path in the device namespace (\\.\).
+bool is_device(std::wstring path) {
   if (path.rfind(L"\\\\.\\", 0) == 0) return true;
+  if (path.size() > 2 && path.back() == L':') path.pop_back();
   std::wstring name = path.substr(name_start(path));
   name = name.substr(0, name.find(L'.'));
   while (!name.empty() && name.back() == L' ') name.pop_back();
@@ -86,16 +87,32 @@ HANDLE open_existing(const std::string& path) {
 // run: the one written beside the output, and the scratch file of a workbook. The handler runs on
 // a thread of its own while the file is open: the output was opened for sharing its deletion, and
 // goes once the process has ended. A name is armed only once it is whole and its file made: a
-// part of it may name the target itself.
+// part of it may name the target itself. libxlsxwriter opens the scratch file without delete
+// sharing, so that it cannot be removed while the library has it: the handler waits until the
+// library is done with it, and the main thread, once it is, goes no further.
 enum Pending { Output, Scratch };
 wchar_t pending[2][32768];
 std::atomic<bool> armed[2] = {false, false};
+std::atomic<bool> interrupted = false, library_has_scratch = false;
 
-BOOL WINAPI remove_pending(DWORD) {
+BOOL WINAPI remove_pending(DWORD event) {
+  interrupted = true;
+  // Ctrl-C and Ctrl-Break wait up to a minute; closing the console or logging off allows 5 s.
+  const int waits = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 6000 : 400;
+  for (int wait = 0; wait < waits && library_has_scratch; ++wait) Sleep(10);
   for (int which : {Output, Scratch}) {
     if (armed[which]) DeleteFileW(pending[which]);
   }
   return FALSE;  // the default handler ends the process
+}
+
+// text in the code page, or "" when a character of it has none there.
+std::string narrow_exactly(const std::wstring& text, UINT code_page) {
+  BOOL lost = FALSE;
+  const int n = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text.data(),
+                                    static_cast<int>(text.size()), nullptr, 0, nullptr, &lost);
+  if (n <= 0 || lost) return "";
+  return narrow(text, code_page);
 }
 
 void handle_ctrl_c() {
@@ -258,35 +275,91 @@ void remove_temporary(const std::string& temporary) {
   armed[Output] = false;
 }
 
-// In the ANSI code page: the name goes to a library that opens it with fopen.
+// In the ANSI code page: the name goes to a library that opens it with fopen. A folder whose name
+// has no characters there (a Japanese account's on a Western Windows) is named by its short
+// name, which is ASCII.
 std::string create_scratch_file(std::string& error) {
   handle_ctrl_c();
-  char folder[MAX_PATH + 1], name[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof folder, folder);
-  DWORD code = length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
-  for (UINT attempt = 0; length > 0 && length <= MAX_PATH && attempt < 100; ++attempt) {
+  std::wstring folder(MAX_PATH + 1, L'\0');
+  DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length > folder.size()) {
+    folder.resize(length);
+    length = GetTempPathW(length, folder.data());
+  }
+  folder.resize(length < folder.size() ? length : 0);
+  DWORD code = folder.empty() ? GetLastError() : ERROR_SUCCESS;
+  std::wstring path;
+  for (UINT attempt = 0; code == ERROR_SUCCESS && attempt < 100; ++attempt) {
     // A name of the process and the attempt, made here rather than by the system, so that the
     // handler has it before the file exists.
     const UINT unique = (GetCurrentProcessId() * 100 + attempt) % 0xFFFF + 1;
-    if (GetTempFileNameA(folder, "kt", unique, name) == 0) break;
-    const std::wstring path = wide(name, CP_ACP);
-    wcscpy(pending[Scratch], path.c_str());
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    code = GetLastError();
-    if (handle == INVALID_HANDLE_VALUE && code == ERROR_FILE_EXISTS) continue;
-    if (handle == INVALID_HANDLE_VALUE) break;
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempFileNameW(folder.c_str(), L"kt", unique, name) == 0) {
+      code = GetLastError();
+      break;
+    }
+    wcscpy(pending[Scratch], name);
+    HANDLE handle = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    code = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (code == ERROR_FILE_EXISTS) {
+      code = ERROR_SUCCESS;
+      continue;
+    }
+    if (code != ERROR_SUCCESS) break;
     armed[Scratch] = true;
     CloseHandle(handle);
-    return name;
+    path = name;
+    break;
   }
-  error = "no temporary file in the system's folder (Windows error " + std::to_string(code) + ")";
-  return "";
+  const std::string shown = narrow(folder.empty() ? L"%TEMP%" : folder);
+  if (path.empty()) {
+    error = "cannot make one in " + shown + ": " +
+            (code == ERROR_SUCCESS ? "no free name" : system_reason(code));
+    return "";
+  }
+  std::string ansi = narrow_exactly(path, CP_ACP);
+  if (ansi.empty()) {
+    // The short name may be the longer: a part of four characters may take eight.
+    const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    std::wstring short_path(size, L'\0');
+    const DWORD n = GetShortPathNameW(path.c_str(), short_path.data(), size);
+    short_path.resize(n > 0 && n < size ? n : 0);
+    ansi = narrow_exactly(short_path, CP_ACP);
+  }
+  if (ansi.empty()) {
+    remove_scratch_file("");
+    error = shown + " has no name in the system's code page, nor a short name: set TEMP to a " +
+            "folder whose name has only ASCII characters";
+  }
+  return ansi;
 }
 
-void remove_scratch_file(const std::string& name) {
-  DeleteFileA(name.c_str());
+void remove_scratch_file(const std::string&) {
+  if (armed[Scratch]) DeleteFileW(pending[Scratch]);
   armed[Scratch] = false;
+}
+
+FILE* open_scratch_file(const std::string& name) {
+  HANDLE handle = CreateFileW(wide(name, CP_ACP).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+  FILE* file = fd < 0 ? nullptr : _fdopen(fd, "rb");
+  if (file == nullptr && fd >= 0) _close(fd);
+  if (fd < 0) CloseHandle(handle);
+  return file;
+}
+
+void scratch_file_in_use(bool in_use) {
+  library_has_scratch = in_use;
+  // Ctrl-C came while the library had the file: the handler removes it and ends the run.
+  if (interrupted) Sleep(INFINITE);
 }
 
 void write_message(const std::string& text) {

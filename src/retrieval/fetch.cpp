@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/bounded.h"
+#include "platform/console.h"
 #include "profile_base_url.h"
 #include "retrieval/response_scan.h"
 
@@ -18,7 +19,8 @@ int32_t fetch_company(int code, HINTERNET session, PeriodTable* table, CompanyNa
   HINTERNET request = InternetOpenUrlA(session, url, nullptr, 0, 0, 0);
   if (request == nullptr) {
     set_errno_from_wininet();
-    perror("URL\x83\x49\x81\x5B\x83\x76\x83\x93\x83\x47\x83\x89\x81\x5B\n");  // URLオープンエラー\n
+    report_error(
+        "URL\x83\x49\x81\x5B\x83\x76\x83\x93\x83\x47\x83\x89\x81\x5B\n");  // URLオープンエラー\n
     fclose(copy);
     return FetchRequestFailed;
   }

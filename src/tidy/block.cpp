@@ -165,6 +165,7 @@ bool parse_summary(std::string_view text, Block* block, std::string* why) {
 BlockReader::Result BlockReader::refuse(long long line, std::string message) {
   refused_line_ = line;
   message_ = std::move(message);
+  labels_lost_ = false;
   state_ = State::Skipping;
   return Result::Refused;
 }
@@ -226,7 +227,10 @@ BlockReader::Result BlockReader::row(std::string_view text, long long line) {
     start_block(text, line, nullptr);
     return Result::Refused;
   }
-  return refuse(line, "expected " + item_name(item) + ", found " + described(text));
+  refuse(line, "expected " + item_name(item) + ", found " + described(text));
+  const std::string_view found = label_of(text);
+  labels_lost_ = !found.empty() && found.find_first_not_of('?') == std::string_view::npos;
+  return Result::Refused;
 }
 
 BlockReader::Result BlockReader::fields(std::string_view rest, long long line) {

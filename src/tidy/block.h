@@ -49,6 +49,9 @@ class BlockReader {
   // The refusal: the line it is about and what was wrong (UTF-8).
   long long refused_line() const { return refused_line_; }
   const std::string& message() const { return message_; }
+  // The refusal was of a row whose label is nothing but '?': its characters were lost on the
+  // way, as a pipe that passes only ASCII leaves them.
+  bool labels_lost() const { return labels_lost_; }
 
  private:
   Result refuse(long long line, std::string message);
@@ -63,6 +66,7 @@ class BlockReader {
   Block block_;
   long long refused_line_ = 0;
   std::string message_;
+  bool labels_lost_ = false;
 };
 
 }  // namespace tidy

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/files.h"
+#include "platform/text_encoding.h"
 #include "tidy/block.h"
 #include "tidy/decode.h"
 #include "tidy/history.h"
@@ -44,7 +45,11 @@ class SheetOutput : public TableWriter {
   }
   bool flush() override { return true; }  // a workbook is written whole or not at all
   bool finish() override {
-    return book_ && (book_->close() || report()) && (book_->copy(io_.write) || copy_failed());
+    if (!book_) return false;
+    scratch_file_in_use(true);
+    const bool closed = book_->close();
+    scratch_file_in_use(false);
+    return (closed || report()) && (book_->copy(io_.write) || copy_failed());
   }
 
  private:
@@ -282,6 +287,13 @@ int convert(const Options& options, const Io& io) {
     bool block_read = false;
     Line line;
     BlockReader::Result result = BlockReader::Result::More;
+    // Reports a refused block; false when it ends the run.
+    auto refused = [&](long long at, const std::string& message) {
+      io.report(Program + name + ":" + std::to_string(at) + ": " + message);
+      skipped = true;
+      if (!options.keep_going) writer->flush();
+      return options.keep_going;
+    };
     for (;;) {
       LineSplitter::Next next = lines.next(line);
       if (next == LineSplitter::Next::ReadError) {
@@ -295,23 +307,35 @@ int convert(const Options& options, const Io& io) {
       }
       result = next == LineSplitter::Next::Line ? reader.line(line) : reader.end(line.number);
       if (result == BlockReader::Result::Block) block_read = true;
-      if (result == BlockReader::Result::Block && options.history) {
+      if (result == BlockReader::Result::Block && decoder->saved() != Saved::AsShiftJis &&
+          reader.block().name().find('?') != std::string_view::npos) {
+        // In a converted file a '?' cannot be told from a character that the console lost.
+        std::string shown_name;
+        append_sjis_as_utf8(shown_name, reader.block().name());
+        if (!refused(reader.block().line,
+                     decoder->advice("the name \"" + shown_name +
+                                     "\" holds '?': the console could not read a character "
+                                     "there, or the name has a '?' of its own"))) {
+          return Failed;
+        }
+      } else if (result == BlockReader::Result::Block && options.history) {
         history.add(reader.block());
       } else if (result == BlockReader::Result::Block) {
         if (!write_block(*writer, reader.block(), cells)) return Failed;
       } else if (result == BlockReader::Result::Refused) {
         // A converted file whose first block is wrong was most likely read through a console
-        // of another code page, which turned the labels into other characters.
-        const bool misread = !block_read && decoder->saved() != Saved::AsShiftJis;
-        io.report(Program + name + ":" + std::to_string(reader.refused_line()) + ": " +
-                  (misread
-                       ? decoder->advice(reader.message() + " (a console of another code page?)")
-                       : reader.message()));
-        if (!options.keep_going) {
-          writer->flush();
-          return Failed;
+        // of another code page, which turned the labels into other characters; the sweep's own
+        // bytes with labels of '?' passed a pipe that carries only ASCII.
+        std::string message = reader.message();
+        if (!block_read && decoder->saved() != Saved::AsShiftJis) {
+          message = decoder->advice(message + " (a console of another code page?)");
+        } else if (!block_read && reader.labels_lost()) {
+          message +=
+              ": the labels' characters arrived as '?', as Windows PowerShell 5.1's pipe "
+              "(kessan.exe | kessan-tidy.exe) passes them: save the sweep's own bytes with "
+              "cmd /c \"kessan.exe > results.csv\", then convert that file";
         }
-        skipped = true;
+        if (!refused(reader.refused_line(), message)) return Failed;
       }
       if (next == LineSplitter::Next::End) break;
     }

@@ -130,12 +130,18 @@ void Decoder::convert() {
     const Character c = utf16 ? utf16_at(text) : utf8_at(text);
     if (c.length == 0 && !source_done_) break;
     std::string cause;
-    if (c.length == 0 || c.code_point == Malformed) {
-      if (source_error_ != 0) break;
+    if ((c.length == 0 || c.code_point == Malformed) && source_error_ != 0) {
+      break;
+    } else if (c.length == 0) {
+      cause = "the file ends inside a character: it is cut off (its saving was stopped?)";
+    } else if (c.code_point == Malformed) {
       cause = std::string("the bytes are not ") + (utf16 ? "UTF-16" : "UTF-8") + " text";
-    } else if (c.code_point == '?' || c.code_point == 0xFFFD) {
-      cause = std::string(c.code_point == '?' ? "'?'" : "U+FFFD") +
-              " stands where the console could not read a character";
+    } else if (c.code_point == 0xFEFF) {
+      cause =
+          "a second byte-order mark: two saved files were joined into one (give each file "
+          "as an input of its own)";
+    } else if (c.code_point == 0xFFFD) {
+      cause = "U+FFFD stands where the console could not read a character";
     } else if (!append_code_point_as_sjis(out_, c.code_point)) {
       char code[16];
       snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c.code_point));

@@ -17,7 +17,8 @@ class Decoder {
   explicit Decoder(Source source) : source_(std::move(source)) {}
 
   // Reads like a Source, the text in Shift_JIS. Where the text cannot be given back unchanged,
-  // the text before it is read first, then -1 with refusal() set.
+  // the text before it is read first, then -1 with refusal() set. A '?' is given back as it is:
+  // the caller refuses the block it stands in, since it may stand for a character lost.
   long long read(char* buffer, size_t size);
 
   Saved saved() const { return saved_; }

@@ -103,13 +103,14 @@ TEST(Decoder, GivesBackTheShiftJisOfUtf16AndUtf8) {
       {"utf8_told_by_the_first_lines", utf8, sjis},
       {"utf8_after_a_byte_order_mark", "\xEF\xBB\xBF" + utf8, sjis},
       {"utf16_after_a_byte_order_mark", utf16, "13,\x8C\x88\xB1\n\x81\xE6"},
-      {"utf16_cut_inside_a_unit", utf16 + "x", "13,\x8C\x88\xB1\n\x81\xE6|the bytes are not UT"},
+      {"utf16_cut_inside_a_unit", utf16 + "x", "13,\x8C\x88\xB1\n\x81\xE6|the file ends inside"},
       {"utf16_beyond_the_plane", emoji_utf16, "a|U+1F600 is not a cha"},
-      {"utf8_cut_inside_a_character", utf8 + "\xE6\xB1", sjis + "|the bytes are not UT"},
-      {"question_mark_after_the_text_before_it",
+      {"utf8_cut_inside_a_character", utf8 + "\xE6\xB1", sjis + "|the file ends inside"},
+      {"two_files_joined", utf16 + utf16, "13,\x8C\x88\xB1\n\x81\xE6|a second byte-order "},
+      {"replacement_after_the_text_before_it",
        "\xEF\xBB\xBF"
-       "ab\n?",
-       "ab\n|'?' stands where the"},
+       "ab\n\xEF\xBF\xBD",
+       "ab\n|U+FFFD stands where "},
   };
   for (const auto& c : cases) {
     for (size_t chunk : {size_t{1}, size_t{3}, size_t{1} << 20}) {

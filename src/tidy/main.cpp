@@ -55,13 +55,18 @@ int run(const tidy::Options& options) {
     }
     out = open_output(options.output, temporary, replaced, error);
     if (out == nullptr) {
-      say("cannot create a file beside " + shown + ": " + error);
+      // A device is written directly: no file beside it is made.
+      say((replaced.empty() ? "cannot write to " : "cannot create a file beside ") + shown + ": " +
+          error);
       return tidy::Failed;
     }
   }
   bool write_failed = false;
   auto write_error = [&](int error) {
-    if (!write_failed) say("cannot write " + shown + ": " + strerror(error));
+    // Standard output closed by its reader (kessan-tidy ... | head) ends the run quietly, as it
+    // ends other tools: the reader wanted no more.
+    const bool reader_gone = out == stdout && error == EPIPE;
+    if (!write_failed && !reader_gone) say("cannot write " + shown + ": " + strerror(error));
     write_failed = true;
     return false;
   };

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/files.h"
 #include "platform/text_encoding.h"
 #include "tidy/zip_parts.h"
 #include "version.h"
@@ -160,7 +161,7 @@ uint32_t little_endian(const unsigned char* bytes, int size) {
 std::string check_worksheet(const std::string& path, const std::string& part) {
   const char* const Sheet = part.c_str();
   static const char End[] = "</worksheet>";
-  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
   if (!file) return std::string("cannot read it back: ") + strerror(errno);
   auto read_at = [&](long offset, unsigned char* to, size_t size) {
     return fseek(file.get(), offset, SEEK_SET) == 0 && fread(to, 1, size, file.get()) == size;

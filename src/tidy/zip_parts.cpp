@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace tidy {
 
 namespace {
@@ -148,7 +150,8 @@ std::string reextend(Copy& copy, FILE* file, uint32_t packed, uint32_t crc, uint
 std::string copy_with_extensions(
     const std::string& path, const std::function<std::string(const std::string& part)>& extension,
     const std::function<bool(std::string_view bytes)>& write) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path.c_str(), "rb"), fclose);
+  // Opened so that Ctrl-C can still remove the scratch file while it is copied out.
+  std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
   if (!file) return std::string("cannot read it back: ") + strerror(errno);
   Copy copy(file.get(), write);
   // libxlsxwriter writes no zip comment: the end record is the last 22 bytes.

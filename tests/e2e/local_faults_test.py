@@ -1,5 +1,5 @@
-"""Sweeps whose local copies cannot be written, or whose requests fail: the sweep goes on and
-exits 0."""
+"""Sweeps whose local copies cannot be written, or whose requests fail: the sweep goes on, names
+the failed codes at the end and exits 3."""
 
 import os
 import pathlib
@@ -19,6 +19,16 @@ EXPECTED_STDOUT = "".join(f"{c},{NAME},1\n" + cases.SMALL_ROWS for c in RESULT_C
     "shift_jis"
 )
 FILE_SIZE_LIMIT = 1000  # bytes; every results page's copy is longer
+
+
+def closing_report(requests_failed, copies_failed):
+    """The report after a sweep in which every code failed one way."""
+    counts = (len(CODES), requests_failed, copies_failed)
+    report = "処理したコード %d 件、決算のあった企業 0 社、URLオープンエラー %d 件、ファイル作成エラー %d 件\n"
+    report = report % counts
+    report += "URLオープンエラーのコード: 1300-9999\n" if requests_failed else ""
+    report += "ファイル作成エラーのコード: 1300-9999\n" if copies_failed else ""
+    return report.encode("shift_jis")
 
 
 def run_in(folder, port, preexec=None):
@@ -60,16 +70,17 @@ class LocalFaults(unittest.TestCase):
         cls.pages.cleanup()
 
     @unittest.skipIf(harness.windows_text_mode(), "checked with the native build only")
-    def test_copies_that_cannot_be_created_give_nothing_and_exit_zero(self):
-        # Every NNNN.html already exists as a folder, which stops the copy even for root.
+    def test_copies_that_cannot_be_created_are_reported_at_the_end(self):
+        # Every NNNN.html already exists as a folder, which stops the copy even for root, as a
+        # folder without write permission stops it for other users.
         with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
             for code in CODES:
                 os.mkdir(os.path.join(folder, f"{code}.html"))
             before = len(self.service.requests())
             done = run_in(folder, self.service.port)
-            self.assertEqual(done.returncode, 0)
+            self.assertEqual(done.returncode, 3)
             self.assertEqual(done.stdout, b"")
-            self.assertEqual(done.stderr, b"")
+            self.assertEqual(done.stderr, closing_report(0, len(CODES)))
             # -4 comes before the request: no page is asked for.
             self.assertEqual(len(self.service.requests()), before)
             self.assertTrue(
@@ -107,12 +118,10 @@ class LocalFaults(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="kessan-run-") as folder:
             done = run_in(folder, port)
             self.assertEqual(len(os.listdir(folder)), len(CODES))
-        self.assertEqual(done.returncode, 0)
+        self.assertEqual(done.returncode, 3)
         self.assertEqual(done.stdout, b"")
-        self.assertEqual(
-            done.stderr.decode("shift_jis").splitlines(),
-            ["URLオープンエラー", ": Connection refused"] * len(CODES),
-        )
+        refused = "URLオープンエラー\n: Connection refused\n".encode("shift_jis") * len(CODES)
+        self.assertEqual(done.stderr, refused + closing_report(len(CODES), 0))
 
 
 if __name__ == "__main__":

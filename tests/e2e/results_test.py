@@ -24,7 +24,9 @@ class ResultsSweep(harness.SweepTestCase):
     MODES = cases.MODES
 
     def test_exit_code(self):
-        self.assertEqual(self.sweep.returncode, 0)
+        # Under Wine the reset at 1314 may read as an empty page (see below): no code fails.
+        failed = not harness.windows_text_mode() or cases.REQUEST_FAILED in self.sweep.stderr
+        self.assertEqual(self.sweep.returncode, 3 if failed else 0)
 
     def test_standard_output(self):
         self.assert_lines_equal(self.sweep.stdout, cases.EXPECTED_STDOUT)
@@ -36,9 +38,12 @@ class ResultsSweep(harness.SweepTestCase):
             # page, and sometimes fails the request, with the Windows build's reason for the
             # error. Either way the copy is empty.
             report = re.compile(re.escape(cases.REQUEST_FAILED) + rb": [^\n]*\n")
-            self.assertLessEqual(len(report.findall(actual)), 1)
+            failed = len(report.findall(actual))
+            self.assertLessEqual(failed, 1)
             actual = report.sub(b"", actual)
             expected = expected.replace(cases.RESET_REPORT, b"")
+            if not failed:
+                expected = expected.replace(cases.CLOSING_REPORT, b"")
         self.assert_lines_equal(actual, expected)
 
     def test_local_copies_of_results_pages(self):

@@ -121,7 +121,7 @@ class DebianPackage(unittest.TestCase):
             (
                 "kessan",
                 [
-                    "ignores its arguments but for one alone",
+                    "takes no arguments for a sweep",
                     "8,700 files into the current directory",
                     BASE_URL + "NNNN.html",
                 ],
@@ -248,7 +248,8 @@ class WindowsZip(unittest.TestCase):
             done = subprocess.run(
                 ["wine", str(exe)], cwd=sweep, capture_output=True, timeout=TIMEOUT_S
             )
-            self.assertEqual((done.returncode, done.stdout, done.stderr), (0, b"", b""))
+            self.assertEqual((done.returncode, done.stdout), (3, b""))
+            self.assertTrue(done.stderr.endswith(b": 1300-9999\r\n"), done.stderr)
 
     def test_kessan_tidy_exe_under_wine(self):
         # Its output against the native build's is checked by tidy.windows.same_output.

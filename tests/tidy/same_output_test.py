@@ -260,6 +260,8 @@ class SameOutput(unittest.TestCase):
             ("wide names", ["-o", "résumé.csv", "決算.csv"], b"", 0, "", {"résumé.csv": table}),
             ("NUL", ["-o", "NUL", "s-a.csv"], b"", 0, "", {}),
             ("nul.csv", ["-o", "nul.csv", "s-a.csv"], b"", 0, "", {}),
+            ("NUL: with its colon", ["-o", "NUL:", "s-a.csv"], b"", 0, "", {}),
+            ("CON with no console", ["-o", "CON", "s-a.csv"], b"", 1, "cannot write to CON: ", {}),
             (
                 "wildcards",
                 ["-o", "t.csv", "s-?.csv", "*.csv", "?"],
@@ -297,6 +299,21 @@ class SameOutput(unittest.TestCase):
                 self.assertIn(message, messages(done.stderr.decode("cp1252")))
                 files = {f.name: f.read_bytes() for f in folder.iterdir() if f.is_file()}
                 self.assertEqual(files, dict(given, **new))
+
+    def test_a_workbook_with_temp_outside_the_code_page(self):
+        """TEMP named with a character that code page 1252 has not (a Japanese account's on a
+        Western Windows): the scratch file is made and removed all the same."""
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as name:
+            folder = pathlib.Path(name)
+            (folder / "tmpΩ").mkdir()
+            (folder / "s.csv").write_bytes(sweep_output(COMPANIES[:2]))
+            temp = "Z:" + str(folder / "tmpΩ").replace("/", "\\")
+            exe = "Z:" + self.windows[-1].replace("/", "\\")
+            command = f"set TMP={temp}&& set TEMP={temp}&& {exe} --format xlsx -o t.xlsx s.csv"
+            done = run(self.windows[:-1] + ["cmd", "/c", command], [], b"", cwd=folder, env=WESTERN)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertEqual((folder / "t.xlsx").read_bytes()[:2], b"PK")
+            self.assertEqual(os.listdir(folder / "tmpΩ"), [])
 
     def test_ctrl_c_leaves_no_temporary_file(self):
         """Neither the file beside the table nor the workbook's scratch file in Wine's folder for

@@ -21,6 +21,7 @@ import pathlib
 import random
 import re
 import resource
+import shutil
 import signal
 import stat
 import string
@@ -81,9 +82,9 @@ CHANGES_COLUMNS = "change code name period_end figure before before_sweep after 
 TIMEOUT_S = 60
 
 
-def tidy(*args, stdin=b"", cwd=None, preexec_fn=None):
+def tidy(*args, stdin=b"", cwd=None, preexec_fn=None, command=None):
     return subprocess.run(
-        tidy_command() + list(args),
+        (command or tidy_command()) + list(args),
         input=stdin,
         capture_output=True,
         cwd=cwd,
@@ -291,16 +292,18 @@ class WholeSampleSweep(unittest.TestCase):
         the loss are written, and the message says where and what to run instead."""
         name = COMPANIES[9]["name"].encode("shift_jis")
         unassigned = SWEEP.replace(name, name + b"\x85\x40", 1)  # no character in code page 932
-        header = self.done.stdout.splitlines(True)[0]
-        rows_before = b"".join(
-            self.done.stdout.splitlines(True)[: 1 + sum(len(c["periods"]) for c in COMPANIES[:9])]
-        )
+        table = self.done.stdout.splitlines(True)
+        header, periods = table[0], [len(c["periods"]) for c in COMPANIES]
+        rows_before = b"".join(table[: 1 + sum(periods[:9])])
+        rows_but_tenth = rows_before + b"".join(table[1 + sum(periods[:10]) :])
+        # A pipe of Windows PowerShell 5.1 passes ASCII only.
+        piped = SWEEP.decode("cp932", errors="replace").encode("ascii", errors="replace")
         # Shift_JIS, standard error first (2>&1), with names that read as UTF-8.
         captured = SWEEP
         for company, odd in zip(COMPANIES, (b"\xc3\xbd\xc3\xbd", b"\xcf\xb2 \xc3\xbd")):
             captured = captured.replace(company["name"].encode("shift_jis"), odd, 1)
         lines = captured.splitlines(True)
-        cases = [  # label, file, exit code, table, message
+        cases = [  # label, file, exit code, table, message, arguments
             ("Windows PowerShell 5.1", saved_by_powershell(SWEEP, "utf-16"), 0, None, b""),
             ("PowerShell 7.0-7.3", saved_by_powershell(SWEEP, "utf-8"), 0, None, b""),
             (
@@ -315,8 +318,17 @@ class WholeSampleSweep(unittest.TestCase):
                 saved_by_powershell(unassigned, "utf-8"),
                 1,
                 rows_before,
-                b"<stdin>:%d: '?' stands where the console" % (9 * 24 + 1),
+                b"<stdin>:%d: the name " % (9 * 24 + 1),
             ),
+            (
+                "a '?' in a name, --keep-going",
+                saved_by_powershell(unassigned, "utf-16"),
+                2,
+                rows_but_tenth,
+                b"could not read a character there, or the name has a '?' of its own",
+                "--keep-going",
+            ),
+            ("PowerShell 5.1's pipe", piped, 1, header, b"labels' characters arrived as '?'"),
             (
                 "Shift_JIS that starts as UTF-8",
                 lines[0] + lines[24] + captured,
@@ -325,15 +337,15 @@ class WholeSampleSweep(unittest.TestCase):
                 b"<stdin>:2: summary line 1 is followed by another summary line",
             ),
         ]
-        for label, saved, code, table, message in cases:
+        for label, saved, code, table, message, *args in cases:
             with self.subTest(label):
-                done = tidy(stdin=saved)
+                done = tidy(*args, stdin=saved)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertEqual(done.stdout, self.done.stdout if table is None else table)
                 self.assertIn(message, done.stderr)
                 self.assertEqual(
                     b'cmd /c "kessan.exe > results.csv"' in done.stderr,
-                    code == 1 and b"summary line" not in message,
+                    code != 0 and b"summary line" not in message,
                 )
 
 
@@ -802,9 +814,12 @@ class OutputFileAndExitCodes(unittest.TestCase):
         readonly = self.path / "readonly.csv"
         readonly.write_bytes(b"kept\n")
         readonly.chmod(0o444)
-        # The check that refuses it is the user's: root may write it.
+        # The check that refuses it is the user's: root may write it. nobody runs a copy of the
+        # program, which it may not reach where the checkout lies (a folder of mode 700).
         as_user = (lambda: os.setuid(65534)) if os.geteuid() == 0 else None
         self.path.chmod(0o777)
+        shutil.copy(tidy_command()[-1], self.path / "kessan-tidy")
+        command = tidy_command()[:-1] + [str(self.path / "kessan-tidy")]
         few_descriptors = lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (20, 20))  # noqa: E731
         set_ups = {
             "-o a file the user may not write": as_user,
@@ -877,7 +892,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 if label == "70 inputs, 20 descriptors" and "ASAN_OPTIONS" in os.environ:
                     # The sanitizers' runtime needs descriptors of its own to check memory.
                     continue
-                done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label))
+                done = tidy(*args, cwd=self.path, preexec_fn=set_ups.get(label), command=command)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertIn(text, done.stdout if code == 0 else done.stderr)
                 if code == 64 and "input" not in label:
@@ -890,7 +905,7 @@ class OutputFileAndExitCodes(unittest.TestCase):
         self.assertEqual(self.table.read_bytes(), b"the table of an earlier run\n")
         self.assertEqual(readonly.read_bytes(), b"kept\n")
         self.assertEqual(
-            self.files(),
+            [f for f in self.files() if f != "kessan-tidy"],
             ["2024.csv", "2025.csv", "bad.csv", "cut.csv", "good.csv", "readonly.csv", "table.csv"],
         )
 
@@ -1048,18 +1063,28 @@ class OutputFileAndExitCodes(unittest.TestCase):
                 )
 
     def test_output_that_cannot_be_written_fails(self):
+        """A full device is reported; a pipe that its reader closed (| head) ends the run
+        quietly, and the workbook's scratch file (made in TMPDIR, here the test's folder) goes."""
         if not os.path.exists("/dev/full"):
             self.skipTest("no /dev/full")
-        with open("/dev/full", "wb") as full:
-            done = subprocess.run(
-                tidy_command() + [str(self.good)],
-                stdout=full,
-                capture_output=False,
-                stderr=subprocess.PIPE,
-                timeout=TIMEOUT_S,
-            )
-        self.assertEqual(done.returncode, 1)
-        self.assertIn(b"cannot write standard output", done.stderr)
+        read, closed = os.pipe()
+        os.close(read)
+        for label, stdout, message in (
+            ("/dev/full", open("/dev/full", "wb"), b"cannot write standard output: "),
+            ("pipe closed by its reader", os.fdopen(closed, "wb"), b""),
+        ):
+            with self.subTest(label), stdout:
+                done = subprocess.run(
+                    tidy_command() + ["--format", "xlsx", str(self.good)],
+                    stdout=stdout,
+                    stderr=subprocess.PIPE,
+                    env=dict(os.environ, TMPDIR=str(self.path)),
+                    timeout=TIMEOUT_S,
+                )
+            self.assertEqual(done.returncode, 1)
+            self.assertIn(message, done.stderr)
+            self.assertEqual(bool(done.stderr), bool(message), done.stderr)
+            self.assertEqual(self.files(), ["bad.csv", "cut.csv", "good.csv", "table.csv"])
 
 
 class BashCompletion(unittest.TestCase):
