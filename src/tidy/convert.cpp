@@ -81,6 +81,10 @@ void history_cells(const History::Row& row, std::string& fiscal, std::vector<Cel
   cells[2] = utf8_cell(row.sweep);
   cells[3] = figure_cell(row.revised);
   item_cells(row.fields, fiscal, &cells[HistoryItems]);
+  cells[HistoryItems + ItemColumns] = figure_cell(row.split_factor);
+  for (size_t k = 0; k < row.adjusted.size(); ++k) {
+    cells[HistoryItems + ItemColumns + 1 + k] = figure_cell(row.adjusted[k]);
+  }
 }
 
 // Writes the history's rows.

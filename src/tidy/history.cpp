@@ -42,6 +42,10 @@ std::string date_text(long long value) {
   return text;
 }
 
+// The items a share basis is found from, and the per-share items adjusted for splits.
+constexpr int NetIncome = 7, Eps = 8, EquityPerShare = 12, Equity = 15;
+constexpr int PerShareItems[] = {8, 9, 10, 12};
+
 std::string counted(size_t n, const std::string& noun) {
   std::string text = std::to_string(n) + " " + noun;
   if (n == 1) return text;
@@ -108,18 +112,73 @@ bool History::end_sweep(const std::string& name, std::string& message) {
   return in_order;
 }
 
+ShareBasis History::company_basis(Periods::const_iterator begin,
+                                  Periods::const_iterator& end) const {
+  const int code = std::get<0>(begin->first);
+  std::vector<PeriodShares> shares;
+  for (end = begin; end != periods_.end() && std::get<0>(end->first) == code; ++end) {
+    if (std::get<1>(end->first) > 0) continue;
+    const Fields first = split(end->second.first);
+    const Fields latest = end->second.latest.empty() ? first : split(end->second.latest);
+    auto figures = [](const Fields& f) {
+      return ShareFigures{f[NetIncome - 1], f[Eps - 1], f[Equity - 1], f[EquityPerShare - 1]};
+    };
+    shares.push_back({figures(first), figures(latest)});
+  }
+  return share_basis(shares);
+}
+
 bool History::each_row(const std::function<bool(const Row& row)>& take) const {
-  for (const auto& [key, period] : periods_) {
-    const std::string& fields = period.latest.empty() ? period.first : period.latest;
-    std::string revised;
-    if (period.first_sweep != period.sweep) {
-      revised = std::to_string(period.latest.empty() ? 0 : revisions(period.first, fields));
+  std::string factor;
+  std::array<std::string, 4> adjusted;
+  for (auto begin = periods_.begin(), end = begin; begin != periods_.end(); begin = end) {
+    const ShareBasis basis = company_basis(begin, end);
+    size_t dated = 0;
+    for (auto at = begin; at != end; ++at) {
+      const auto& [key, period] = *at;
+      const std::string& fields = period.latest.empty() ? period.first : period.latest;
+      std::string revised;
+      if (period.first_sweep != period.sweep) {
+        revised = std::to_string(period.latest.empty() ? 0 : revisions(period.first, fields));
+      }
+      const std::string code = std::to_string(std::get<0>(key));
+      Row row{code,
+              companies_.at(std::get<0>(key)).name,
+              sweeps_[period.sweep],
+              revised,
+              split(fields),
+              {},
+              {}};
+      if (std::get<1>(key) <= 0) {
+        const Ratio ratio = basis.factors[dated++];
+        factor = decimal(ratio);
+        row.split_factor = factor;
+        for (size_t k = 0; k < adjusted.size(); ++k) {
+          adjusted[k] = scaled(row.fields[PerShareItems[k] - 1], ratio);
+          row.adjusted[k] = adjusted[k];
+        }
+      }
+      if (!take(row)) return false;
     }
-    const std::string code = std::to_string(std::get<0>(key));
-    const std::string_view name = companies_.at(std::get<0>(key)).name;
-    if (!take({code, name, sweeps_[period.sweep], revised, split(fields)})) return false;
   }
   return true;
+}
+
+std::vector<History::SplitFound> History::splits() const {
+  std::vector<SplitFound> found;
+  for (auto begin = periods_.begin(), end = begin; begin != periods_.end(); begin = end) {
+    const ShareBasis basis = company_basis(begin, end);
+    for (const Split& change : basis.splits) {
+      auto end_of = [&](size_t index) {
+        const Period& period = std::next(begin, static_cast<long>(index))->second;
+        const std::string& fields = period.latest.empty() ? period.first : period.latest;
+        return std::string_view(fields).substr(0, fields.find(','));
+      };
+      found.push_back(
+          {std::get<0>(begin->first), end_of(change.older), end_of(change.newer), change.ratio});
+    }
+  }
+  return found;
 }
 
 std::string History::summary() const {
@@ -133,8 +192,9 @@ std::string History::summary() const {
     revised += !period.latest.empty() && revisions(period.first, period.latest) > 0;
   }
   return counted(sweeps_.size(), "sweep") + " read: " + counted(companies_.size(), "company") +
-         ", " + counted(periods, "period") + " (" + std::to_string(revised) + " revised), " +
-         counted(undated, "row") + " without a calendar date";
+         ", " + counted(periods, "period") + " (" + std::to_string(revised) + " revised, " +
+         counted(splits().size(), "share split") + "), " + counted(undated, "row") +
+         " without a calendar date";
 }
 
 void History::note(Change change) { noted_.push_back(std::move(change)); }
@@ -177,6 +237,17 @@ bool History::each_change(
                            HistoryItems + item_column(item), Cell::Type::Figure,
                            std::string(first[item - 1]), std::string(latest[item - 1]),
                            period.first_sweep, period.sweep});
+      }
+    }
+    auto begin = periods_.lower_bound(Key{code, LLONG_MIN, LLONG_MIN}), end = begin;
+    if (begin != periods_.end() && std::get<0>(begin->first) == code) {
+      // A split between a period and the one before it: shares before and after.
+      for (const Split& found : company_basis(begin, end).splits) {
+        const auto older = std::next(begin, static_cast<long>(found.older));
+        const auto newer = std::next(begin, static_cast<long>(found.newer));
+        changes.push_back({"split", code, -std::get<1>(newer->first), -1, Cell::Type::Figure,
+                           std::to_string(found.ratio.den), std::to_string(found.ratio.num),
+                           older->second.sweep, newer->second.sweep});
       }
     }
     std::stable_sort(changes.begin(), changes.end(),

@@ -4,6 +4,7 @@
 // the newest sweep that has it. Memory holds one sweep being read and one row per distinct
 // period (two when a later sweep changed it).
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "tidy/block.h"
+#include "tidy/splits.h"
 #include "tidy/table.h"
 
 namespace tidy {
@@ -31,12 +33,26 @@ class History {
     std::string_view sweep;  // UTF-8
     std::string_view revised;
     Fields fields;
+    // What the per-share figures are multiplied by to reach the newest period's share basis,
+    // and eps, diluted_eps, dividend_per_share and equity_per_share so multiplied; empty for a
+    // row without a calendar date.
+    std::string_view split_factor;
+    std::array<std::string_view, 4> adjusted;
   };
   // Calls take with each row: by code, then period_end newest first, then the rows without a
   // calendar date, newest sweep first. False as soon as take returns false.
   bool each_row(const std::function<bool(const Row& row)>& take) const;
-  // Sweeps read, companies, periods, periods revised, rows without a calendar date.
+  // Sweeps read, companies, periods, periods revised, splits found, rows without a calendar
+  // date.
   std::string summary() const;
+
+  struct SplitFound {
+    int code;
+    std::string_view older, newer;  // the periods' ends, as printed
+    Ratio ratio;                    // shares after per share before
+  };
+  // The splits and consolidations found, by code, then newest first.
+  std::vector<SplitFound> splits() const;
 
   // A change across the sweeps: a row of the changes table.
   struct Change {
@@ -70,6 +86,11 @@ class History {
   };
   // Code, then period end newest first, then the rows without a calendar date.
   using Key = std::tuple<int, long long, long long>;
+  using Periods = std::map<Key, Period>;
+
+  // The share basis of the dated periods of the company whose rows start at begin, and where
+  // they end.
+  ShareBasis company_basis(Periods::const_iterator begin, Periods::const_iterator& end) const;
 
   std::vector<Staged> staged_;
   std::map<int, std::string> staged_names_;
@@ -82,7 +103,7 @@ class History {
   };
   std::map<int, Company> companies_;
   std::vector<Change> noted_;
-  std::map<Key, Period> periods_;
+  Periods periods_;
   long long latest_ = -1;  // the latest announcement of the sweeps read
   size_t latest_sweep_ = 0;
 };

@@ -79,11 +79,24 @@ const Table& sweep_table() {
 }
 
 const Table& history_table() {
-  static const Table table{with_items({{"code", "証券コード", Kind::Number, nullptr},
-                                       {"name", "会社名", Kind::Text, nullptr},
-                                       {"sweep", "出典", Kind::Text, nullptr},
-                                       {"revised", "修正数", Kind::Number, nullptr}}),
-                           "履歴", "history", 2};
+  static const Table table = [] {
+    std::vector<Column> columns = with_items({{"code", "証券コード", Kind::Number, nullptr},
+                                              {"name", "会社名", Kind::Text, nullptr},
+                                              {"sweep", "出典", Kind::Text, nullptr},
+                                              {"revised", "修正数", Kind::Number, nullptr}});
+    // After the items, so that a reader by position finds them where it did.
+    const ReportItem& eps = report_item(8);
+    auto adjusted = [&](const char* name, const char* label) {
+      return Column{name, label, Kind::Number, eps.number_format, eps.unit, false};
+    };
+    columns.insert(columns.end(),
+                   {{"split_factor", "分割調整係数", Kind::Number, nullptr},
+                    adjusted("eps_adjusted", "分割調整後1株当り当期利益"),
+                    adjusted("diluted_eps_adjusted", "分割調整後調整1株当り利益"),
+                    adjusted("dividend_per_share_adjusted", "分割調整後1株当り配当"),
+                    adjusted("equity_per_share_adjusted", "分割調整後1株当り株主資本")});
+    return Table{columns, "履歴", "history", 2};
+  }();
   return table;
 }
 

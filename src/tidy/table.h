@@ -71,7 +71,8 @@ constexpr int ItemColumns = ItemCount + 1;
 
 // The table of sweeps: code, name, period (1..3), then the items' columns.
 const Table& sweep_table();
-// The table of a history: code, name, sweep (a file name) and revised, then the items' columns.
+// The table of a history: code, name, sweep (a file name) and revised, the items' columns, then
+// the split factor and the four per-share items adjusted by it.
 const Table& history_table();
 constexpr int HistoryItems = 4;  // the history table's first item column
 // The place of item 1..23 among the items' columns.

@@ -214,8 +214,9 @@ TEST(Rows, HeaderLines) {
     }
     bool has_header = c.format != Format::Jsonl && c.header != Header::None;
     EXPECT_EQ(lines, has_header ? 1u : 0u) << c.label;
-    // The text formats leave fiscal_period out: the columns of today, by name and position.
-    EXPECT_EQ(delimiters, has_header ? 2u + ItemCount + c.history : 0u) << c.label;
+    // The text formats leave fiscal_period out: the columns of today, by name and position; a
+    // history's split factor and adjusted per-share figures come after them.
+    EXPECT_EQ(delimiters, has_header ? 2u + ItemCount + (c.history ? 6u : 0u) : 0u) << c.label;
   }
 }
 
@@ -240,8 +241,11 @@ TEST(Rows, HistorySweepAndRevised) {
   EXPECT_EQ(
       jsonl,
       "{\"code\":1301,\"name\":\"x\",\"sweep\":\"2025\x94\x4E/???Z/?.csv\",\"revised\":null," +
-          std::string(JsonFigures));
-  EXPECT_EQ(csv, "1301,x,\"a,b.csv\",3," + std::string(Figures) + "\n");
+          std::string(JsonFigures)
+              .insert(std::string(JsonFigures).size() - 2,
+                      ",\"split_factor\":null,\"eps_adjusted\":null,\"diluted_eps_adjusted\":null,"
+                      "\"dividend_per_share_adjusted\":null,\"equity_per_share_adjusted\":null"));
+  EXPECT_EQ(csv, "1301,x,\"a,b.csv\",3," + std::string(Figures) + ",,,,,\n");
 }
 
 // The usage text's column list, a whole word for each column.

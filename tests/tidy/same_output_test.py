@@ -16,7 +16,7 @@ import time
 import unittest
 import unittest.mock
 
-from kessan_testing import sample
+from kessan_testing import sample, share_splits
 from kessan_testing.sample_sweep import expected_block, saved_by_powershell, sweep_output
 
 # A Japanese locale: Wine's ANSI code page is then 932.
@@ -141,6 +141,23 @@ class SameOutput(unittest.TestCase):
         for saved in ("sample sweep as UTF-16", "sample sweep as UTF-8"):
             with self.subTest(saved):
                 self.assertSameBytes([], saved)
+
+    @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
+    def test_history_with_share_splits(self):
+        """The split factors and adjusted per-share figures, decimals made from whole numbers."""
+        sweeps, _ = share_splits.sweeps(60, 29)
+        names = ["%d.csv" % year for year in share_splits.YEARS]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, shown in zip(names, sweeps):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(shown))
+            for args in (["--header", "ja"], ["--changes"], ["--format", "xlsx", "-o", "-"]):
+                with self.subTest(args=args):
+                    want = run(self.native, ["--history"] + args + names, b"", cwd=folder)
+                    got = run(self.windows, ["--history"] + args + names, b"", cwd=folder)
+                    self.assertEqual((got.returncode, got.stdout), (0, want.stdout), got.stderr)
+                    summary = messages(want.stderr.decode())
+                    self.assertEqual(messages(got.stderr.decode()), summary)
+                    self.assertNotIn(" 0 share splits", summary)
 
     @unittest.mock.patch.dict(os.environ, SOURCE_DATE_EPOCH="1700000000")
     def test_history_changes_and_workbook(self):

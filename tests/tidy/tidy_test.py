@@ -11,6 +11,7 @@ sample.generator test holds byte for byte to a real sweep of build/kessan.
 import copy
 import csv
 import datetime
+import fractions
 import decimal
 import io
 import json
@@ -31,7 +32,7 @@ import time
 import unittest
 import zipfile
 
-from kessan_testing import ROOT, sample
+from kessan_testing import ROOT, sample, share_splits
 from kessan_testing.harness import tidy_command
 from kessan_testing.sample_sweep import (
     MULTIPLIER,
@@ -69,7 +70,14 @@ COLUMNS = [
     "roe",
     "ordinary_roa",
 ]
-HISTORY_COLUMNS = COLUMNS[:2] + ["sweep", "revised"] + COLUMNS[3:]
+ADJUSTED = ["eps", "diluted_eps", "dividend_per_share", "equity_per_share"]
+HISTORY_COLUMNS = (
+    COLUMNS[:2]
+    + ["sweep", "revised"]
+    + COLUMNS[3:]
+    + ["split_factor"]
+    + [name + "_adjusted" for name in ADJUSTED]
+)
 CHANGES_COLUMNS = "change code name period_end figure before before_sweep after after_sweep".split()
 TIMEOUT_S = 60
 
@@ -391,13 +399,13 @@ class Workbook(unittest.TestCase):
             label = label.encode("shift_jis")
             odd = re.sub(re.escape(label) + rb"[-\d.]+", label + figure, odd, count=1)
         version = tidy("--version").stdout.split()[1].decode()
-        plain = ("code", "period", "revised", "months", "dividend_class")
+        plain = ("code", "period", "revised", "months", "dividend_class", "split_factor")
         percent = ("equity_ratio", "roa", "roe", "ordinary_roa")
         yen = ("net_sales", "operating_income", "ordinary_income", "net_income", "total_assets")
         yen += ("shareholders_equity", "capital_stock", "interest_bearing_debt")
         yen += ("retained_earnings", "unrealized_gains")
         units = dict(
-            {c: "円" for c in ("eps", "diluted_eps", "dividend_per_share", "equity_per_share")},
+            {c: "円" for c in ADJUSTED + [c + "_adjusted" for c in ADJUSTED]},
             shares_issued="株",
             months="か月",
             **{c: "%" for c in percent},
@@ -522,7 +530,7 @@ class Workbook(unittest.TestCase):
                     self.assertEqual(sheet.print_title_rows, "$1:$1" if heads else None)
                     self.assertEqual(
                         sheet.auto_filter.ref,
-                        "A1:%s%d" % ("AB" if inputs == history else "AA", len(texts))
+                        "A1:%s%d" % ("AG" if inputs == history else "AA", len(texts))
                         if heads
                         else None,
                     )
@@ -599,16 +607,69 @@ class History(unittest.TestCase):
         self.assertEqual(counts[4], 1)
         self.assertGreater(counts[3], 1)
         self.assertEqual(rows[0], HISTORY_COLUMNS)
-        self.assertEqual([row[:5] + row[6:] for row in rows[1:]], expected)
+        self.assertEqual([row[:5] + row[6:27] for row in rows[1:]], expected)
         self.assertEqual(
             done.stderr.decode("utf-8"),
             "kessan-tidy: %d sweeps read: %d companies, "
-            "%d periods (%d revised), %d row without a calendar date\n" % counts,
+            "%d periods (%d revised, 0 share splits), %d row without a calendar date\n" % counts,
         )
         self.assertEqual(
             [(j["sweep"], j["revised"]) for j in map(json.loads, jsonl.splitlines())],
             [(row[2], int(row[3]) if row[3] else None) for row in rows[1:]],
         )
+
+    def test_per_share_figures_on_the_newest_share_basis(self):
+        """Each adjusted per-share figure is the truth on the newest basis within the printed
+        rounding, no issue of shares counts as a split, the printed columns stay as printed."""
+        sweeps, companies = share_splits.sweeps(200, 29)
+        names = ["%d.csv" % year for year in share_splits.YEARS]
+        with tempfile.TemporaryDirectory(prefix="kessan-tidy-") as folder:
+            for name, shown in zip(names, sweeps):
+                (pathlib.Path(folder) / name).write_bytes(sweep_output(shown))
+            done = tidy("--history", *names, cwd=folder)
+            changes = tidy("--history", "--changes", *names, cwd=folder).stdout.decode("utf-8")
+            tidy(
+                "--history",
+                "--format",
+                "xlsx",
+                "--trends",
+                "eps",
+                "-o",
+                "h.xlsx",
+                *names,
+                cwd=folder,
+            )
+            trend = openpyxl().load_workbook(pathlib.Path(folder) / "h.xlsx", read_only=True)["eps"]
+            trend = [[cell.value for cell in row] for row in trend.iter_rows()]
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))[1:]
+        expected, counts = expected_history(sweeps, names)
+        self.assertEqual([row[:5] + row[6:27] for row in rows], expected)
+        truths = [share_splits.truth(company) for company in companies]
+        factors = [factor for truth, _ in truths for factor in truth]  # in the rows' order
+
+        def adjusted(printed, factor):  # rounded half away from zero
+            cents = abs(fractions.Fraction(printed)) * factor * 100
+            whole = int(cents + fractions.Fraction(1, 2))
+            return "%s%d.%02d" % ("-" if printed[0] == "-" and whole else "", *divmod(whole, 100))
+
+        wrong = [
+            (row[0], row[4], row[27], row[28:], factor)
+            for factor, row in zip(factors, rows)
+            if abs(float(row[27]) - factor) > 1e-10
+            or row[28:] != [adjusted(row[k], factor) for k in (11, 12, 13, 15)]
+        ]
+        self.assertEqual(wrong[:5], [])
+        summary = "(%d revised, %d share splits)" % (counts[3], sum(n for _, n in truths))
+        self.assertIn(summary, done.stderr.decode("utf-8"))
+        self.assertEqual(changes.count("\nsplit,"), sum(n for _, n in truths))
+        # The trend sheet of eps draws the adjusted figures.
+        drawn = {
+            (str(r[0]), h): v
+            for r in trend[1:]
+            for h, v in zip(trend[0][3:], r[3:])
+            if v is not None
+        }
+        self.assertEqual(drawn, {(row[0], row[4][:4]): float(row[28]) for row in rows})
 
     def test_changes_and_the_history_workbook(self):
         """--changes row for row as the generator made them, in CSV and JSON Lines; the workbook's
