@@ -15,28 +15,27 @@ constexpr ReportItem date(const char* label, const char* column, CalendarTime R:
 constexpr ReportItem count(const char* label, const char* column, int32_t R::*field) {
   return {label, column, ItemForm::Int, Unit::Months, nullptr, nullptr, field, nullptr};
 }
-// Percentages are printed as percent (40 is 40%): the format shows the sign, not * 100.
-constexpr ReportItem whole(const char* label, const char* column, double R::*field,
-                           Unit unit = Unit::Yen) {
+// An amount printed whole or with two decimals. Percentages are printed as percent (40 is 40%):
+// the format shows the sign, not the value times 100.
+constexpr ReportItem amount(const char* label, const char* column, double R::*field, ItemForm form,
+                            Unit unit) {
+  const bool whole = form == ItemForm::Whole, percent = unit == Unit::Percent;
   return {label,
           column,
-          ItemForm::Whole,
+          form,
           unit,
-          unit == Unit::Percent ? "#,##0\"%\"" : "#,##0",
+          whole ? (percent ? "#,##0\"%\"" : "#,##0") : (percent ? "#,##0.00\"%\"" : "#,##0.00"),
           nullptr,
           nullptr,
           field};
 }
+constexpr ReportItem whole(const char* label, const char* column, double R::*field,
+                           Unit unit = Unit::Yen) {
+  return amount(label, column, field, ItemForm::Whole, unit);
+}
 constexpr ReportItem two_decimals(const char* label, const char* column, double R::*field,
                                   Unit unit = Unit::YenPerShare) {
-  return {label,
-          column,
-          ItemForm::TwoDecimals,
-          unit,
-          unit == Unit::Percent ? "#,##0.00\"%\"" : "#,##0.00",
-          nullptr,
-          nullptr,
-          field};
+  return amount(label, column, field, ItemForm::TwoDecimals, unit);
 }
 // The page's value is not kept: the row always shows 0.
 constexpr ReportItem zero(const char* label, const char* column) {
