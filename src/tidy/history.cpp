@@ -43,7 +43,7 @@ std::string date_text(long long value) {
 }
 
 // The items a share basis is found from, and the per-share items adjusted for splits.
-constexpr int NetIncome = 7, Eps = 8, EquityPerShare = 12, Equity = 15;
+constexpr int NetIncome = 7, Eps = 8, DividendPerShare = 10, EquityPerShare = 12, Equity = 15;
 constexpr int PerShareItems[] = {8, 9, 10, 12};
 
 std::string counted(size_t n, const std::string& noun) {
@@ -121,7 +121,8 @@ ShareBasis History::company_basis(Periods::const_iterator begin,
     const Fields first = split(end->second.first);
     const Fields latest = end->second.latest.empty() ? first : split(end->second.latest);
     auto figures = [](const Fields& f) {
-      return ShareFigures{f[NetIncome - 1], f[Eps - 1], f[Equity - 1], f[EquityPerShare - 1]};
+      return ShareFigures{f[NetIncome - 1], f[Eps - 1], f[Equity - 1], f[EquityPerShare - 1],
+                          f[DividendPerShare - 1]};
     };
     shares.push_back({figures(first), figures(latest)});
   }

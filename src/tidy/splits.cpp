@@ -114,6 +114,16 @@ Ratio between(const ShareFigures& older, const ShareFigures& newer) {
   const Ratio r = nearest(by_equity ? b1 / b0 : n1 / n0, Tolerance);
   if (!r.known() || r.one()) return One;
   if (by_equity && by_income && std::fabs(n1 / n0 / value(r) - 1) > Tolerance) return One;
+  // A tenth, a fifth or a half more or fewer shares is as often an issue of shares or a buyback,
+  // which moves equity by what the shares were paid: such a split must leave equity where the
+  // year's profit less its dividends takes it, within half the change of the count.
+  const double moved = std::fabs(value(r) - 1);
+  if (moved < 0.6) {
+    const Figure income = figure(newer.net_income), dividend = figure(newer.dividend_per_share);
+    if (!income.ok || !dividend.ok || b1 <= 0) return One;
+    const double retained = income.value - dividend.value * b1;
+    if (std::fabs(e1.value - e0.value - retained) / e0.value >= moved / 2) return One;
+  }
   return r;
 }
 

@@ -19,7 +19,7 @@ struct Ratio {
 
 // The figures a period's share basis is found from, as one sweep printed them.
 struct ShareFigures {
-  std::string_view net_income, eps, equity, equity_per_share;
+  std::string_view net_income, eps, equity, equity_per_share, dividend_per_share;
 };
 
 // A period as the oldest and as the newest sweep that had it printed it (the same when one did).

@@ -11,7 +11,8 @@ PER_SHARE = {"8": "eps", "9": "diluted_eps", "10": "dividend_per_share", "12": "
 
 def company(rng, code):
     """10-20 periods, oldest first, each per-share figure on its own period's basis. Splits are
-    three years apart or more, issues of new shares two years from any split; some years lose
+    three years apart or more, issues of new shares (a tenth more to three times as many) and
+    buybacks two years from any split; some years lose
     money or make none; a fifth of the companies have per-share earnings of a yen or two."""
     n, splits, issues = rng.randint(10, 20), [], []
     for t in range(1, n):
@@ -32,9 +33,9 @@ def company(rng, code):
         income = equity * roe
         dividends = max(0.0, income * rng.uniform(0.1, 0.4))
         equity += income - dividends
-        if t in issues:  # doubling or tripling the count, above book value, for part of the year
-            new = shares * rng.choice([1, 2])
-            equity += new * equity / shares * rng.uniform(1.0, 2.0)
+        if t in issues:  # new shares above book value for part of the year, or a buyback
+            new = shares * rng.choice([1, 2, 0.1, 0.2, 0.5, -0.09, -0.15])
+            equity += new * equity / shares * rng.uniform(1.0, 2.0 if new > 0 else 1.5)
             average += new * rng.random()
             shares += new
         ratio = 1
