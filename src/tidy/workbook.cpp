@@ -446,7 +446,13 @@ std::string column_letters(size_t column) {
 std::string sparklines(const std::string& sheet, long long first_row, long long rows, size_t column,
                        size_t columns) {
   std::string quoted = "'";
-  for (char c : sheet) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  for (char c : sheet) {
+    quoted += c == '\''  ? std::string("''")
+              : c == '&' ? std::string("&amp;")
+              : c == '<' ? std::string("&lt;")
+              : c == '>' ? std::string("&gt;")
+                         : std::string(1, c);
+  }
   quoted += "'!";
   std::string xml =
       "<ext xmlns:x14=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/main\" "
