@@ -148,65 +148,17 @@ class XmlText {
   char32_t point_ = 0, least_ = 0;
 };
 
-uint32_t little_endian(const unsigned char* bytes, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
-
-// Reads the worksheet back from the finished file: its entry in the zip's central directory,
-// inflated, must have the recorded size and CRC, be text XML allows and end the XML. libxlsxwriter
-// does not report a failed write to its own temporary files, which leaves the worksheet cut short.
-// "" when whole.
-std::string check_worksheet(const std::string& path, const std::string& part) {
+// Reads one worksheet back from the finished file, at the entry of the zip's central directory:
+// inflated, it must have the recorded size and CRC, be text XML allows and end the XML.
+// libxlsxwriter does not report a failed write to its own temporary files, which leaves the
+// worksheet cut short. "" when whole.
+std::string check_worksheet(FILE* file, const std::string& part, const unsigned char* entry) {
   const char* const Sheet = part.c_str();
   static const char End[] = "</worksheet>";
-  std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
-  if (!file) return std::string("cannot read it back: ") + strerror(errno);
-  auto read_at = [&](long offset, unsigned char* to, size_t size) {
-    return fseek(file.get(), offset, SEEK_SET) == 0 && fread(to, 1, size, file.get()) == size;
-  };
-  // libxlsxwriter writes no zip comment: the end record is the last 22 bytes.
-  unsigned char end[22];
-  if (fseek(file.get(), -22, SEEK_END) != 0) return "it is not a zip file";
-  const long end_at = ftell(file.get());
-  if (!read_at(end_at, end, sizeof end) || little_endian(end, 4) != 0x06054b50) {
-    return "it does not end in a zip directory";
-  }
-  const uint32_t directory_size = little_endian(end + 12, 4);
-  const uint32_t directory_at = little_endian(end + 16, 4);
-  if (directory_size > 1 << 16 ||
-      static_cast<uint64_t>(directory_at) + directory_size > static_cast<uint64_t>(end_at)) {
-    return "its zip directory is out of place";
-  }
-  unsigned char directory[1 << 16];
-  if (!read_at(static_cast<long>(directory_at), directory, directory_size)) {
-    return "cannot read its zip directory";
-  }
-  const unsigned char* entry = nullptr;
-  const size_t name_size = part.size();
-  for (size_t at = 0;
-       at + 46 <= directory_size && little_endian(directory + at, 4) == 0x02014b50;) {
-    const size_t name = little_endian(directory + at + 28, 2);
-    if (name == name_size && at + 46 + name <= directory_size &&
-        memcmp(directory + at + 46, Sheet, name) == 0) {
-      entry = directory + at;
-      break;
-    }
-    at += 46 + name + little_endian(directory + at + 30, 2) + little_endian(directory + at + 32, 2);
-  }
-  if (entry == nullptr) return std::string("it has no ") + Sheet;
   const uint32_t crc = little_endian(entry + 16, 4);
   uint32_t packed = little_endian(entry + 20, 4);
   const uint32_t size = little_endian(entry + 24, 4);
-  const uint32_t local_at = little_endian(entry + 42, 4);
-  unsigned char local[30];
-  if (little_endian(entry + 10, 2) != Z_DEFLATED || !read_at(local_at, local, sizeof local) ||
-      little_endian(local, 4) != 0x04034b50 ||
-      fseek(file.get(), little_endian(local + 26, 2) + little_endian(local + 28, 2), SEEK_CUR) !=
-          0) {
-    return std::string("cannot find the data of ") + Sheet;
-  }
+  if (!seek_to_data(file, entry)) return std::string("cannot find the data of ") + Sheet;
   z_stream stream = {};
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return "cannot start zlib";
   unsigned char in[1 << 15], out[1 << 15];
@@ -217,7 +169,7 @@ std::string check_worksheet(const std::string& path, const std::string& part) {
   while (status == Z_OK) {
     if (stream.avail_in == 0 && packed > 0) {
       stream.avail_in =
-          static_cast<uInt>(fread(in, 1, std::min<uint32_t>(packed, sizeof in), file.get()));
+          static_cast<uInt>(fread(in, 1, std::min<uint32_t>(packed, sizeof in), file));
       if (stream.avail_in == 0) break;
       packed -= stream.avail_in;
       stream.next_in = in;
@@ -242,6 +194,22 @@ std::string check_worksheet(const std::string& path, const std::string& part) {
   if (memcmp(tail, End, sizeof tail) != 0) return std::string("its ") + Sheet + " is cut short";
   if (!text.whole()) return std::string("its ") + Sheet + " holds text that is not XML";
   return "";
+}
+
+// Reads back sheets 1..sheets of the finished file at path; "" when every one is whole.
+std::string check_worksheets(const std::string& path, size_t sheets) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
+  if (!file) return std::string("cannot read it back: ") + strerror(errno);
+  ZipDirectory zip;
+  std::string fault = read_directory(file.get(), zip);
+  for (size_t sheet = 1; sheet <= sheets && fault.empty(); ++sheet) {
+    const std::string part = "xl/worksheets/sheet" + std::to_string(sheet) + ".xml";
+    auto entry = std::find_if(zip.entries.begin(), zip.entries.end(),
+                              [&](size_t at) { return zip.name(at) == part; });
+    fault = entry == zip.entries.end() ? "it has no " + part
+                                       : check_worksheet(file.get(), part, &zip.bytes[*entry]);
+  }
+  return fault;
 }
 
 }  // namespace
@@ -417,17 +385,13 @@ bool Workbook::close() {
   const int code = workbook_close(book_);
   book_ = nullptr;
   if (code != LXW_NO_ERROR) return failed(code, "write");
-  for (size_t sheet = 1; sheet <= sheets_.size(); ++sheet) {
-    const std::string fault =
-        check_worksheet(path_, "xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
-    if (fault.empty()) continue;
-    const bool text = fault.find("not XML") != std::string::npos;
-    error_ = "the workbook written is damaged (" + fault + "): " +
-             (text ? "not written; please report this fault of kessan-tidy"
-                   : "the folder for temporary files may be full, or a file size limit reached");
-    return false;
-  }
-  return true;
+  const std::string fault = check_worksheets(path_, sheets_.size());
+  if (fault.empty()) return true;
+  const bool text = fault.find("not XML") != std::string::npos;
+  error_ = "the workbook written is damaged (" + fault + "): " +
+           (text ? "not written; please report this fault of kessan-tidy"
+                 : "the folder for temporary files may be full, or a file size limit reached");
+  return false;
 }
 
 namespace {

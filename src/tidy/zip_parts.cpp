@@ -18,11 +18,7 @@ namespace tidy {
 
 namespace {
 
-uint32_t get(const unsigned char* bytes, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
+uint32_t get(const unsigned char* bytes, int size) { return little_endian(bytes, size); }
 
 void put(unsigned char* bytes, int size, uint32_t value) {
   for (int i = 0; i < size; ++i, value >>= 8) bytes[i] = static_cast<unsigned char>(value);
@@ -147,6 +143,56 @@ std::string reextend(Copy& copy, FILE* file, uint32_t packed, uint32_t crc, uint
 
 }  // namespace
 
+uint32_t little_endian(const unsigned char* bytes, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = value << 8 | bytes[i];
+  return value;
+}
+
+std::string ZipDirectory::name(size_t entry) const {
+  return std::string(reinterpret_cast<const char*>(&bytes[entry + 46]), get(&bytes[entry + 28], 2));
+}
+
+uint32_t ZipDirectory::local_at(size_t entry) const { return get(&bytes[entry + 42], 4); }
+
+std::string read_directory(FILE* file, ZipDirectory& directory) {
+  auto read_at = [&](long offset, unsigned char* to, size_t size) {
+    return fseek(file, offset, SEEK_SET) == 0 && fread(to, 1, size, file) == size;
+  };
+  // libxlsxwriter writes no zip comment: the end record is the last 22 bytes.
+  if (fseek(file, -22, SEEK_END) != 0) return "it is not a zip file";
+  const long end_at = ftell(file);
+  if (!read_at(end_at, directory.end, sizeof directory.end) || get(directory.end, 4) != EndRecord) {
+    return "it does not end in a zip directory";
+  }
+  const uint32_t size = get(directory.end + 12, 4);
+  directory.at = get(directory.end + 16, 4);
+  if (size > 1 << 16 ||
+      static_cast<uint64_t>(directory.at) + size > static_cast<uint64_t>(end_at)) {
+    return "its zip directory is out of place";
+  }
+  directory.bytes.resize(size);
+  if (!read_at(static_cast<long>(directory.at), directory.bytes.data(), size)) {
+    return "cannot read its zip directory";
+  }
+  directory.entries.clear();
+  for (size_t at = 0; at + 46 <= size && get(&directory.bytes[at], 4) == CentralHeader;) {
+    const size_t next = at + 46 + get(&directory.bytes[at + 28], 2) +
+                        get(&directory.bytes[at + 30], 2) + get(&directory.bytes[at + 32], 2);
+    if (next > size) return "its zip directory is out of place";
+    directory.entries.push_back(at);
+    at = next;
+  }
+  return "";
+}
+
+bool seek_to_data(FILE* file, const unsigned char* entry) {
+  unsigned char local[30];
+  return get(entry + 10, 2) == Z_DEFLATED && fseek(file, get(entry + 42, 4), SEEK_SET) == 0 &&
+         fread(local, 1, sizeof local, file) == sizeof local && get(local, 4) == LocalHeader &&
+         fseek(file, get(local + 26, 2) + get(local + 28, 2), SEEK_CUR) == 0;
+}
+
 std::string copy_with_extensions(
     const std::string& path, const std::function<std::string(const std::string& part)>& extension,
     const std::function<bool(std::string_view bytes)>& write) {
@@ -154,42 +200,22 @@ std::string copy_with_extensions(
   std::unique_ptr<FILE, int (*)(FILE*)> file(open_scratch_file(path), fclose);
   if (!file) return std::string("cannot read it back: ") + strerror(errno);
   Copy copy(file.get(), write);
-  // libxlsxwriter writes no zip comment: the end record is the last 22 bytes.
-  unsigned char end[22];
-  if (fseek(file.get(), -22, SEEK_END) != 0) return "it is not a zip file";
-  const long end_at = ftell(file.get());
-  if (!copy.read_at(end_at, end, sizeof end) || get(end, 4) != EndRecord) {
-    return "it does not end in a zip directory";
-  }
-  const uint32_t directory_size = get(end + 12, 4), directory_at = get(end + 16, 4);
-  if (directory_size > 1 << 16 ||
-      static_cast<uint64_t>(directory_at) + directory_size > static_cast<uint64_t>(end_at)) {
-    return "its zip directory is out of place";
-  }
-  std::vector<unsigned char> directory(directory_size);
-  if (!copy.read_at(static_cast<long>(directory_at), directory.data(), directory_size)) {
-    return "cannot read its zip directory";
-  }
+  ZipDirectory zip;
+  const std::string fault = read_directory(file.get(), zip);
+  if (!fault.empty()) return fault;
+  std::vector<unsigned char>& directory = zip.bytes;
+  std::vector<size_t>& entries = zip.entries;
+  const uint32_t directory_at = zip.at;
   // The entries, in the order of their data in the file.
-  std::vector<size_t> entries;
-  for (size_t at = 0; at + 46 <= directory_size && get(&directory[at], 4) == CentralHeader;) {
-    entries.push_back(at);
-    at += 46 + get(&directory[at + 28], 2) + get(&directory[at + 30], 2) +
-          get(&directory[at + 32], 2);
-  }
-  std::sort(entries.begin(), entries.end(), [&](size_t a, size_t b) {
-    return get(&directory[a + 42], 4) < get(&directory[b + 42], 4);
-  });
+  std::sort(entries.begin(), entries.end(),
+            [&](size_t a, size_t b) { return zip.local_at(a) < zip.local_at(b); });
   for (size_t i = 0; i < entries.size(); ++i) {
     unsigned char* entry = &directory[entries[i]];
     const uint32_t local_at = get(entry + 42, 4);
     const uint32_t next =
         i + 1 < entries.size() ? get(&directory[entries[i + 1]] + 42, 4) : directory_at;
-    const size_t name_size = get(entry + 28, 2);
-    if (entries[i] + 46 + name_size > directory_size || next < local_at) {
-      return "its zip directory is out of place";
-    }
-    const std::string name(reinterpret_cast<const char*>(entry + 46), name_size);
+    if (next < local_at) return "its zip directory is out of place";
+    const std::string name = zip.name(entries[i]);
     const std::string added = extension(name);
     if (copy.written() > UINT32_MAX) return "it is too large";
     put(entry + 42, 4, static_cast<uint32_t>(copy.written()));
@@ -231,8 +257,9 @@ std::string copy_with_extensions(
     put(entry + 24, 4, size);
   }
   if (copy.written() > UINT32_MAX) return "it is too large";
-  put(end + 16, 4, static_cast<uint32_t>(copy.written()));
-  if (!copy.out(directory.data(), directory.size()) || !copy.out(end, sizeof end)) return "write";
+  put(zip.end + 16, 4, static_cast<uint32_t>(copy.written()));
+  if (!copy.out(directory.data(), directory.size()) || !copy.out(zip.end, sizeof zip.end))
+    return "write";
   return "";
 }
 
