@@ -204,8 +204,7 @@ bool write_trends(TableWriter& writer, const History& history,
                            seen[year] = 1;
                            any = true;
                            values[year] = cells[source].text;
-                           const std::string_view months = cells[months_column].text;
-                           marked[year] = !months.empty() && months != "12" && months != "0";
+                           marked[year] = irregular_period(cells[months_column].text);
                            return true;
                          }) &&
                          put();

@@ -142,10 +142,14 @@ std::string fiscal_period(std::string_view period_end, std::string_view months) 
   const long long end = calendar_value(period_end, false);
   if (end < 0) return "";
   std::string text = std::to_string(end / 100) + "年" + std::to_string(end % 100) + "月期";
-  if (months != "12" && !months.empty() && months != "0") {
+  if (irregular_period(months)) {
     text += "（" + std::string(months) + "か月）";
   }
   return text;
+}
+
+bool irregular_period(std::string_view months) {
+  return !months.empty() && months != "12" && months != "0";
 }
 
 void item_cells(const Fields& fields, std::string& fiscal, Cell* cells) {

@@ -92,6 +92,8 @@ void block_cells(const Block& block, int period, std::string& fiscal, std::vecto
 // A period as Japanese results name it, from its printed end (2025/3) and months: 2025年3月期,
 // or 2024年12月期（9か月） for a period of other than 12 months; empty without a calendar date.
 std::string fiscal_period(std::string_view period_end, std::string_view months);
+// Whether printed months are a period of other than 12 months (0: the page gave none).
+bool irregular_period(std::string_view months);
 
 // A printed year/month as year * 100 + month, or with_day year/month/day as
 // (year * 100 + month) * 100 + day; -1 when it is not a calendar date of years 1..9999, or is
