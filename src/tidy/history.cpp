@@ -165,21 +165,12 @@ bool History::each_row(const std::function<bool(const Row& row)>& take) const {
   return true;
 }
 
-std::vector<History::SplitFound> History::splits() const {
-  std::vector<SplitFound> found;
+size_t History::split_count() const {
+  size_t count = 0;
   for (auto begin = periods_.begin(), end = begin; begin != periods_.end(); begin = end) {
-    const ShareBasis basis = company_basis(begin, end);
-    for (const Split& change : basis.splits) {
-      auto end_of = [&](size_t index) {
-        const Period& period = std::next(begin, static_cast<long>(index))->second;
-        const std::string& fields = period.latest.empty() ? period.first : period.latest;
-        return std::string_view(fields).substr(0, fields.find(','));
-      };
-      found.push_back(
-          {std::get<0>(begin->first), end_of(change.older), end_of(change.newer), change.ratio});
-    }
+    count += company_basis(begin, end).splits.size();
   }
-  return found;
+  return count;
 }
 
 std::string History::summary() const {
@@ -194,7 +185,7 @@ std::string History::summary() const {
   }
   return counted(sweeps_.size(), "sweep") + " read: " + counted(companies_.size(), "company") +
          ", " + counted(periods, "period") + " (" + std::to_string(revised) + " revised, " +
-         counted(splits().size(), "share split") + "), " + counted(undated, "row") +
+         counted(split_count(), "share split") + "), " + counted(undated, "row") +
          " without a calendar date";
 }
 

@@ -46,13 +46,8 @@ class History {
   // date.
   std::string summary() const;
 
-  struct SplitFound {
-    int code;
-    std::string_view older, newer;  // the periods' ends, as printed
-    Ratio ratio;                    // shares after per share before
-  };
-  // The splits and consolidations found, by code, then newest first.
-  std::vector<SplitFound> splits() const;
+  // How many splits and consolidations were found.
+  size_t split_count() const;
 
   // A change across the sweeps: a row of the changes table.
   struct Change {
